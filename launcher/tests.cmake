@@ -23,19 +23,15 @@ fennor_add_gtest(launcher-macos-resolution-tests
   LIBRARIES fennor_launcher_resolution_macos_rules
   LABELS launcher)
 
-# The application stand-in the program tests start, and a preloaded library that gives the launcher
-# a signal handler without SA_RESTART, so a signal really interrupts its waitpid.
+# The application stand-in the program tests start.
 add_executable(launcher-fake-application tests/fixtures/FakeApplication.cpp)
-add_library(launcher-interruptible-wait SHARED tests/fixtures/InterruptibleWait.c)
 
 fennor_add_gtest(launcher-program-tests
   SOURCES tests/ProgramTestSupport.cpp tests/ProgramCommandLineTest.cpp
           tests/ProgramResolutionTest.cpp tests/ProgramLaunchTest.cpp
   LABELS launcher)
-add_dependencies(launcher-program-tests
-  fennorworks-launcher launcher-fake-application launcher-interruptible-wait)
+add_dependencies(launcher-program-tests fennorworks-launcher launcher-fake-application)
 target_compile_definitions(launcher-program-tests PRIVATE
   "LAUNCHER_PATH=\"$<TARGET_FILE:fennorworks-launcher>\""
-  "FAKE_APPLICATION_PATH=\"$<TARGET_FILE:launcher-fake-application>\""
-  "INTERRUPTIBLE_WAIT_PATH=\"$<TARGET_FILE:launcher-interruptible-wait>\"")
+  "FAKE_APPLICATION_PATH=\"$<TARGET_FILE:launcher-fake-application>\"")
 target_link_libraries(launcher-program-tests PRIVATE fennor_launcher_cli)
