@@ -53,10 +53,12 @@ std::string joinPath(const std::string& base, const std::string& relative) {
   return (fs::u8path(base) / fs::u8path(relative)).u8string();
 }
 
+#ifndef _WIN32
 std::string homeDirectory() {
   const char* home = std::getenv("HOME");
   return home ? std::string(home) : std::string();
 }
+#endif
 
 // Any file type counts, directories included; whether it can run is for the spawn to find out. A
 // path that cannot be examined (no permission, a dangling link) counts as absent.

@@ -94,6 +94,16 @@ TEST_F(ProgramLaunchTest, ChannelHintFollowsTheApplicationsOwnHelp) {
   }
 }
 
+TEST_F(ProgramLaunchTest, StatusIsKeptWhenStartedWithChildSignalsIgnored) {
+  // bash ignores SIGCHLD and exec keeps it ignored in the launcher, as it would be under any parent
+  // that ignores it; the application's status must still reach the launcher.
+  if (!fs::exists("/bin/bash")) GTEST_SKIP() << "needs /bin/bash to start the launcher";
+  const RunResult result = finish(start({"--prod"}, environment({{"FAKE_APP_EXIT", "4"}}),
+                                        {"/bin/bash", "-c", "trap '' CHLD; exec \"$0\" \"$@\""}));
+  EXPECT_EQ(result.exitStatus, 4);
+  EXPECT_EQ(result.err, "");
+}
+
 #if defined(__x86_64__)
 // The launcher installs no signal handlers, so no signal makes its waitpid fail by itself: the
 // kernel restarts the call. A handler installed without SA_RESTART (by any library the launcher
