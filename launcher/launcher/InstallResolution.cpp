@@ -70,7 +70,8 @@ bool executableExists(const std::string& path) {
 #ifdef _WIN32
 std::wstring toWide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
@@ -117,7 +118,8 @@ std::vector<std::string> windowsExecutablePaths(Channel channel) {
     }
   }
   if (const char* localAppData = std::getenv("LOCALAPPDATA"); localAppData && *localAppData) {
-    const std::string folder = isBeta(channel) ? "Programs\\FennorWorksBeta" : "Programs\\FennorWorks";
+    const std::string folder =
+        isBeta(channel) ? "Programs\\FennorWorksBeta" : "Programs\\FennorWorks";
     candidates.push_back(windowsExecutableFromInstallLocation(joinPath(localAppData, folder)));
   }
   return candidates;
@@ -201,7 +203,8 @@ std::vector<std::string> linuxExecutablePaths(Channel channel, const std::string
 }
 
 std::string windowsRegistrySubKey(Channel channel) {
-  return isBeta(channel) ? "Software\\Kestrine\\FennorWorksBeta" : "Software\\Kestrine\\FennorWorks";
+  return isBeta(channel) ? "Software\\Kestrine\\FennorWorksBeta"
+                         : "Software\\Kestrine\\FennorWorks";
 }
 
 std::string windowsExecutableFromInstallLocation(const std::string& location) {

@@ -50,10 +50,10 @@ void disclaimResponsibility(ScopedSpawnAttributes& attributes) {
 #endif
 }
 
-// A parent that ignores SIGCHLD hands that on through exec, and while it is ignored the system reaps
-// our child by itself: waitpid would then fail with ECHILD once the application has ended, and its
-// status would be lost. Only an ignored SIGCHLD is changed, to the default every process normally
-// starts with, before the spawn, so the application starts with it too.
+// A parent that ignores SIGCHLD hands that on through exec, and while it is ignored the system
+// reaps our child by itself: waitpid would then fail with ECHILD once the application has ended,
+// and its status would be lost. Only an ignored SIGCHLD is changed, to the default every process
+// normally starts with, before the spawn, so the application starts with it too.
 void stopIgnoringChildSignals() {
   struct sigaction current {};
   if (sigaction(SIGCHLD, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) return;
@@ -81,7 +81,8 @@ std::optional<int> launchAndWait(const std::string& executable,
   {
     ScopedSpawnAttributes attributes;
     if (attributes.initError() != 0) {
-      error = std::string("posix_spawnattr_init() failed: ") + std::strerror(attributes.initError());
+      error =
+          std::string("posix_spawnattr_init() failed: ") + std::strerror(attributes.initError());
       return std::nullopt;
     }
     disclaimResponsibility(attributes);
