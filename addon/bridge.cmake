@@ -25,3 +25,15 @@ if(FENNOR_CAN_RUN_TARGETS)
       tests/AllocatorStandIn_test.cpp
     LIBRARIES orlo_bridge_core_static)
 endif()
+
+if(WIN32)
+  # The bridge as the addon links it: Node-API through node-addon-api, the registry library, and the
+  # allocator library by import.
+  add_library(orlo_bridge STATIC
+    ${ORLO_BRIDGE_CORE_SOURCES}
+    JsLogger.cpp
+    RegistryFunctions.cpp)
+  target_include_directories(orlo_bridge PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}"
+    PRIVATE "${CMAKE_SOURCE_DIR}/registry")
+  target_link_libraries(orlo_bridge PUBLIC fennor_node_addon_api fennor_registry KestrineAllocator)
+endif()
