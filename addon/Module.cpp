@@ -22,9 +22,9 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
     exports.Set("getWendraRegionCode", Napi::Function::New<GetWendraRegionCode>(env));
   }
   exports.DefineProperties({
-      Napi::PropertyDescriptor::Value("version", Napi::String::New(env, kVersion),
-                                      static_cast<napi_property_attributes>(napi_enumerable |
-                                                                            napi_configurable)),
+      Napi::PropertyDescriptor::Value(
+          "version", Napi::String::New(env, kVersion),
+          static_cast<napi_property_attributes>(napi_enumerable | napi_configurable)),
       Napi::PropertyDescriptor::Accessor<JsLogger::GetLogger, JsLogger::SetLogger>("logger"),
   });
   return exports;

@@ -1,4 +1,4 @@
-# orloclient-addon.node: the module PlenxConnectorNative (registration, exports, the OrloApi class and
+# orloclient-addon.node: the module PlenxConnectorNative (registration, exports, the OrloApi class,
 # the client error codes), its script tests and its benchmark.
 #
 # Node-API comes from HostShim.dll (never from node.exe), the client functions from OrloApi.dll (the
@@ -33,4 +33,21 @@ if(FENNOR_CAN_RUN_TARGETS)
         "ORLOCLIENT_ADDON=${CMAKE_BINARY_DIR}/bin/orloclient-addon.node"
       LABELS addon)
   endforeach()
+endif()
+
+# The built file: its single export and the order of its load-time initializers.
+string(REGEX REPLACE "objdump$" "nm" _fennor_nm "${FENNOR_OBJDUMP}")
+add_test(NAME orloclient-addon.binary
+  COMMAND "${CMAKE_COMMAND}" -DADDON=$<TARGET_FILE:orloclient-addon> -DOBJDUMP=${FENNOR_OBJDUMP}
+          -DNM=${_fennor_nm} -P "${CMAKE_CURRENT_SOURCE_DIR}/tests/CheckAddonBinary.cmake")
+
+if(FENNOR_CAN_RUN_TARGETS)
+  add_library(crt_order_probe SHARED
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrderProbeLate.cpp"
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrderProbeEarly.cpp")
+  target_compile_definitions(crt_order_probe PRIVATE CRT_ORDER_PROBE_BUILDING)
+  fennor_add_gtest(crt_order_tests
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrder_test.cpp"
+    LIBRARIES crt_order_probe)
+  target_include_directories(crt_order_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/tests")
 endif()

@@ -38,7 +38,7 @@ test('initiateTokenRequest hands the five texts over unchanged', () => {
   assert.equal(lastCall('OrloApi_InitiateTokenRequest').args.clientId, 'ab');
 });
 
-test('initiateTokenRequest reads each property once, in order, and stops at the first bad one', () => {
+test('initiateTokenRequest reads each property once, in order, stopping at a bad one', () => {
   const {api} = sim.initializedApi(native);
   const recordingRequest = (values) => {
     const reads = [];

@@ -1,5 +1,5 @@
-// The simulator's behaviour, read from the JSON file that ORLOAPI_SIM_CONFIG names. The file is read
-// afresh at every client call, so a test can change the simulated client between two calls.
+// The simulator's behaviour, read from the JSON file that ORLOAPI_SIM_CONFIG names. The file is
+// read afresh at every client call, so a test can change the simulated client between two calls.
 #pragma once
 
 #include <cstdint>
