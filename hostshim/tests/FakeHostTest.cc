@@ -149,34 +149,40 @@ TEST(HostShimForwarding, RacingFirstCallsAllLandInTheHost) {
   constexpr int kThreads = 32;
   HostShimUnderTest& shim = HostShimUnderTest::Get();
   ASSERT_EQ(shim.LookupsOf("napi_create_uint32"), 0) << "not a first call";
+  // Run alone, this is also the first resolution of all: the host's handle is raced for too.
+  const bool hostModuleUnresolved = shim.Lookups().empty();
   const auto createUint32 = shim.Export<CreateFromUint32>("napi_create_uint32");
 
-  std::atomic<int> ready{0};
-  std::atomic<bool> go{false};
   std::vector<napi_status> statuses(kThreads, napi_generic_failure);
   std::vector<napi_value> results(kThreads, nullptr);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kThreads; ++i) {
-    threads.emplace_back([&, i] {
-      ++ready;
-      while (!go.load()) std::this_thread::yield();
-      statuses[i] = createUint32(fakehost::Env(), 1000u + i, &results[i]);
-    });
+  shim.HoldLookupsUntil(kThreads);
+  {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back(
+          [&, i] { statuses[i] = createUint32(fakehost::Env(), 1000u + i, &results[i]); });
+    }
+    for (std::thread& thread : threads) thread.join();
   }
-  while (ready.load() < kThreads) std::this_thread::yield();
-  go = true;
-  for (std::thread& thread : threads) thread.join();
+  shim.ReleaseLookups();
 
   for (int i = 0; i < kThreads; ++i) {
     EXPECT_EQ(statuses[i], napi_ok) << "thread " << i;
     EXPECT_EQ(results[i], fakehost::TokenFor(1000u + i)) << "thread " << i;
   }
   EXPECT_EQ(fakehost::Uint32Calls(), kThreads);
-  // Lock-free: several threads may resolve it, each to the same host function.
-  EXPECT_GE(shim.LookupsOf("napi_create_uint32"), 1);
-  EXPECT_LE(shim.LookupsOf("napi_create_uint32"), kThreads);
+  // Every thread was inside its own resolution at the same moment: nothing serialises them.
+  EXPECT_EQ(shim.LookupsOf("napi_create_uint32"), kThreads);
   EXPECT_EQ(*HostShimUnderTest::JumpSlot(reinterpret_cast<FARPROC>(createUint32)),
             reinterpret_cast<void*>(&napi_create_uint32));
+  if (hostModuleUnresolved) {
+    // The helper releases the handle each losing thread got; GetModuleHandleA took no reference,
+    // and the executable stays loaded regardless.
+    EXPECT_EQ(GetModuleHandleW(nullptr), HostExecutable());
+    EXPECT_EQ(GetProcAddress(HostExecutable(), "napi_create_uint32"),
+              reinterpret_cast<FARPROC>(&napi_create_uint32));
+  }
+  EXPECT_EQ(shim.LoadLibraryCalls(), 0);
 }
 
 // What a host with a handler for the delay-load exception sees when HostShim cannot find a called

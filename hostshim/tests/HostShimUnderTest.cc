@@ -1,6 +1,8 @@
 #include "HostShimUnderTest.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -12,10 +14,43 @@ std::vector<HostShimUnderTest::Lookup> lookups;
 std::atomic<int> loadLibraryCalls{0};
 std::atomic<int> freeLibraryCalls{0};
 
+// Where concurrent lookups of one kind wait for each other while a race is staged.
+class Rendezvous {
+ public:
+  void Arm(int callers) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expected_ = callers;
+    arrived_ = 0;
+  }
+  void Disarm() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expected_ = 0;
+    arrived_ = 0;
+    everyone_.notify_all();
+  }
+  void Meet() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (expected_ == 0) return;
+    if (++arrived_ >= expected_) everyone_.notify_all();
+    everyone_.wait_for(lock, std::chrono::seconds(5),
+                       [this] { return expected_ == 0 || arrived_ >= expected_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable everyone_;
+  int expected_ = 0;
+  int arrived_ = 0;
+};
+Rendezvous moduleLookups;
+Rendezvous functionLookups;
+
 using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, LPCSTR);
 using LoadLibraryAFunction = HMODULE(WINAPI*)(LPCSTR);
 using FreeLibraryFunction = BOOL(WINAPI*)(HMODULE);
+using GetModuleHandleAFunction = HMODULE(WINAPI*)(LPCSTR);
 GetProcAddressFunction realGetProcAddress = nullptr;
+GetModuleHandleAFunction realGetModuleHandleA = nullptr;
 LoadLibraryAFunction realLoadLibraryA = nullptr;
 FreeLibraryFunction realFreeLibrary = nullptr;
 
@@ -36,7 +71,13 @@ FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name) {
                                    ? std::string(name)
                                    : "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name))});
   }
+  functionLookups.Meet();
   return realGetProcAddress(module, name);
+}
+
+HMODULE WINAPI RecordingGetModuleHandleA(LPCSTR name) {
+  moduleLookups.Meet();
+  return realGetModuleHandleA(name);
 }
 
 HMODULE WINAPI RecordingLoadLibraryA(LPCSTR name) {
@@ -95,6 +136,7 @@ HostShimUnderTest& HostShimUnderTest::Get() {
     Reroute(module, "GetProcAddress", &RecordingGetProcAddress, &realGetProcAddress);
     Reroute(module, "LoadLibraryA", &RecordingLoadLibraryA, &realLoadLibraryA);
     Reroute(module, "FreeLibrary", &RecordingFreeLibrary, &realFreeLibrary);
+    Reroute(module, "GetModuleHandleA", &RecordingGetModuleHandleA, &realGetModuleHandleA);
     return new HostShimUnderTest(module);
   }();
   return *instance;
@@ -121,6 +163,16 @@ int HostShimUnderTest::LookupsOf(const std::string& name) const {
 
 int HostShimUnderTest::LoadLibraryCalls() const { return loadLibraryCalls.load(); }
 int HostShimUnderTest::FreeLibraryCalls() const { return freeLibraryCalls.load(); }
+
+void HostShimUnderTest::HoldLookupsUntil(int callers) {
+  moduleLookups.Arm(callers);
+  functionLookups.Arm(callers);
+}
+
+void HostShimUnderTest::ReleaseLookups() {
+  moduleLookups.Disarm();
+  functionLookups.Disarm();
+}
 
 void* const* HostShimUnderTest::JumpSlot(FARPROC address) {
   const auto* code = reinterpret_cast<const unsigned char*>(address);

@@ -33,6 +33,12 @@ class HostShimUnderTest {
   int LoadLibraryCalls() const;
   int FreeLibraryCalls() const;
 
+  // Until it is disarmed, makes each lookup of the host module's handle and each lookup of a
+  // function wait (up to a few seconds) until `callers` of them are in progress at once, so that
+  // that many first calls resolve truly at the same time.
+  void HoldLookupsUntil(int callers);
+  void ReleaseLookups();
+
   // Where the export at `address` jumps through: its code must be a single `jmp *slot(%rip)`;
   // null if it is anything else.
   static void* const* JumpSlot(FARPROC address);
