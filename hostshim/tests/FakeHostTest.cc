@@ -251,6 +251,63 @@ TEST(HostShimForwarding, CalledMissingFunctionRaisesProcedureNotFound) {
   EXPECT_EQ(boolean, fakehost::TokenFor(1));
 }
 
+// A host may instead catch it with a handler of its own frame, as __try/__except would; the
+// dispatcher then unwinds through the delay-load frames, the helper wrapper's included, to reach it.
+// CallWithFrameHandler(function, env, result) calls function(env, result) in a frame whose handler
+// is FrameHandler.
+extern "C" napi_status CallWithFrameHandler(GetGlobal function, napi_env env, napi_value* result);
+asm(R"(
+    .text
+    .p2align 4
+    .globl CallWithFrameHandler
+    .def CallWithFrameHandler; .scl 2; .type 32; .endef
+    .seh_proc CallWithFrameHandler
+CallWithFrameHandler:
+    pushq %rbp
+    .seh_pushreg %rbp
+    subq $0x30, %rsp
+    .seh_stackalloc 0x30
+    .seh_endprologue
+    .seh_handler FrameHandler, @except
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    movq %r8, %rdx
+    call *%rax
+    nop
+    addq $0x30, %rsp
+    popq %rbp
+    ret
+    .seh_endproc
+)");
+
+int frameHandlerCalls = 0;
+std::string frameHandlerName;
+
+extern "C" EXCEPTION_DISPOSITION FrameHandler(EXCEPTION_RECORD* record, void* /*frame*/,
+                                              CONTEXT* /*context*/, void* /*dispatcher*/) {
+  if (record->ExceptionCode != 0xC06D007F || (record->ExceptionFlags & EXCEPTION_UNWINDING) != 0 ||
+      record->NumberParameters < 1) {
+    return ExceptionContinueSearch;
+  }
+  ++frameHandlerCalls;
+  auto* info = reinterpret_cast<DelayLoadInfo*>(record->ExceptionInformation[0]);
+  if (info->dlp.fImportByName) frameHandlerName = info->dlp.szProcName;
+  info->pfnCur = reinterpret_cast<FARPROC>(&ReplacementGetGlobal);
+  return ExceptionContinueExecution;
+}
+
+TEST(HostShimForwarding, CalledMissingFunctionReachesTheCallersFrameHandler) {
+  HostShimUnderTest& shim = HostShimUnderTest::Get();
+  ASSERT_EQ(GetProcAddress(HostExecutable(), "napi_get_null"), nullptr);
+  napi_value result = nullptr;
+  const napi_status status =
+      CallWithFrameHandler(shim.Export<GetGlobal>("napi_get_null"), fakehost::Env(), &result);
+  EXPECT_EQ(frameHandlerCalls, 1);
+  EXPECT_EQ(frameHandlerName, "napi_get_null");
+  EXPECT_EQ(status, napi_generic_failure);
+  EXPECT_EQ(result, fakehost::TokenFor(0x610BA1));
+}
+
 TEST(HostShimForwarding, OnlyCalledFunctionsAreLookedUp) {
   HostShimUnderTest& shim = HostShimUnderTest::Get();
   // This host lacks most of the 137; napi_run_script is one nobody calls.
@@ -262,7 +319,8 @@ TEST(HostShimForwarding, OnlyCalledFunctionsAreLookedUp) {
   // Every lookup is of a function that some case of this program calls.
   const std::vector<std::string> called = {
       "napi_create_int32", "napi_module_register",        "napi_create_double", "napi_create_date",
-      "napi_get_boolean",  "napi_adjust_external_memory", "napi_create_uint32", "napi_get_global"};
+      "napi_get_boolean",  "napi_adjust_external_memory", "napi_create_uint32", "napi_get_global",
+      "napi_get_null"};
   for (const auto& lookup : shim.Lookups()) {
     EXPECT_NE(std::find(called.begin(), called.end(), lookup.name), called.end()) << lookup.name;
   }
