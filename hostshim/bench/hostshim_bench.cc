@@ -2,9 +2,8 @@
 // straight from node.exe. This one source is built twice (CMakeLists.txt), differing only in the
 // import library that its Node-API imports come from.
 
-#include <windows.h>
-
 #include <node_api.h>
+#include <windows.h>
 
 #include <cstdint>
 
@@ -86,8 +85,13 @@ napi_value Init(napi_env env, napi_value exports) {
   return exports;
 }
 
-napi_module benchModule = {
-    1, 0, "hostshim_bench.cc", Init, "hostshim_bench", nullptr, {nullptr, nullptr, nullptr, nullptr}};
+napi_module benchModule = {1,
+                           0,
+                           "hostshim_bench.cc",
+                           Init,
+                           "hostshim_bench",
+                           nullptr,
+                           {nullptr, nullptr, nullptr, nullptr}};
 
 void RegisterModule() { napi_module_register(&benchModule); }
 HOSTSHIM_RUN_AT_LOAD(RegisterModule);

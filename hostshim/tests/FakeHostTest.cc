@@ -4,8 +4,8 @@
 // runs in one process.
 
 #include <windows.h>
+// delayimp.h needs the declarations of windows.h first.
 #include <delayimp.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,7 +80,7 @@ TEST(HostShimForwarding, FirstCallUnderTheLoaderLockReachesTheHost) {
   // The probe registers a module from its static initialisers, through its import library.
   HMODULE probe = LoadLibraryW(L"hostshim_probe.dll");
   ASSERT_NE(probe, nullptr) << "LoadLibraryW(hostshim_probe.dll) failed: " << GetLastError();
-  using ProbeModule = const napi_module*(*)();
+  using ProbeModule = const napi_module* (*)();
   const auto probeModule =
       reinterpret_cast<ProbeModule>(GetProcAddress(probe, "HostShimProbeModule"));
   ASSERT_NE(probeModule, nullptr);
@@ -174,7 +174,8 @@ TEST(HostShimForwarding, RacingFirstCallsAllLandInTheHost) {
             reinterpret_cast<void*>(&napi_create_uint32));
   // Run alone, the threads also raced for the host's handle (each losing thread's handle is then
   // released by the helper, harmless for an executable); every one of them got the executable.
-  for (const auto& lookup : shim.Lookups()) EXPECT_EQ(lookup.module, HostExecutable()) << lookup.name;
+  for (const auto& lookup : shim.Lookups())
+    EXPECT_EQ(lookup.module, HostExecutable()) << lookup.name;
   EXPECT_EQ(shim.LoadLibraryCalls(), 0);
 }
 
@@ -245,9 +246,9 @@ TEST(HostShimForwarding, CalledMissingFunctionRaisesProcedureNotFound) {
 }
 
 // A host may instead catch it with a handler of its own frame, as __try/__except would; the
-// dispatcher then unwinds through the delay-load frames, the helper wrapper's included, to reach it.
-// CallWithFrameHandler(function, env, result) calls function(env, result) in a frame whose handler
-// is FrameHandler.
+// dispatcher then unwinds through the delay-load frames, the helper wrapper's included, to reach
+// it. CallWithFrameHandler(function, env, result) calls function(env, result) in a frame whose
+// handler is FrameHandler.
 extern "C" napi_status CallWithFrameHandler(GetGlobal function, napi_env env, napi_value* result);
 asm(R"(
     .text
@@ -311,9 +312,9 @@ TEST(HostShimForwarding, OnlyCalledFunctionsAreLookedUp) {
 
   // Every lookup is of a function that some case of this program calls.
   const std::vector<std::string> called = {
-      "napi_create_int32", "napi_module_register",        "napi_create_double", "napi_create_date",
-      "napi_get_boolean",  "napi_adjust_external_memory", "napi_create_uint32", "napi_get_global",
-      "napi_get_null"};
+      "napi_create_int32",  "napi_module_register", "napi_create_double",
+      "napi_create_date",   "napi_get_boolean",     "napi_adjust_external_memory",
+      "napi_create_uint32", "napi_get_global",      "napi_get_null"};
   for (const auto& lookup : shim.Lookups()) {
     EXPECT_NE(std::find(called.begin(), called.end(), lookup.name), called.end()) << lookup.name;
   }

@@ -56,14 +56,16 @@ FreeLibraryFunction realFreeLibrary = nullptr;
 
 FARPROC WINAPI RecordingGetProcAddress(HMODULE module, LPCSTR name) {
   // A lookup may use every volatile register, as some GetProcAddress somewhere will: spoil the
-  // floating-point ones, so that a forwarder relying on them to survive fails here, on every system.
+  // floating-point ones, so that a forwarder relying on them to survive fails here, on every
+  // system.
   asm volatile(
       "pcmpeqd %%xmm0, %%xmm0\n\t"
       "pcmpeqd %%xmm1, %%xmm1\n\t"
       "pcmpeqd %%xmm2, %%xmm2\n\t"
       "pcmpeqd %%xmm3, %%xmm3\n\t"
       "pcmpeqd %%xmm4, %%xmm4\n\t"
-      "pcmpeqd %%xmm5, %%xmm5" ::: "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5");
+      "pcmpeqd %%xmm5, %%xmm5" ::
+          : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5");
   {
     std::lock_guard<std::mutex> lock(lookupsMutex);
     // An ordinal import would come as a small integer in place of the name.
@@ -103,7 +105,8 @@ void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + descriptor->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal)) continue;
-      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      const auto* byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
       if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
         return reinterpret_cast<void**>(&slots->u1.Function);
     }

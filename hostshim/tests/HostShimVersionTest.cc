@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -29,7 +28,8 @@ class HostShimVersion : public ::testing::Test {
     void* value = nullptr;
     UINT length = 0;
     const std::wstring key = L"\\StringFileInfo\\040904B0\\" + name;
-    if (!VerQueryValueW(data_.data(), key.c_str(), &value, &length) || length == 0) return L"<none>";
+    if (!VerQueryValueW(data_.data(), key.c_str(), &value, &length) || length == 0)
+      return L"<none>";
     return std::wstring(static_cast<const wchar_t*>(value));
   }
 
@@ -41,12 +41,9 @@ TEST_F(HostShimVersion, StringsInUsEnglishUnicodeBlock) {
     const wchar_t* name;
     const wchar_t* value;
   } expected[] = {
-      {L"CompanyName", L"Kestrine"},
-      {L"FileDescription", L"HostShim for Windows"},
-      {L"FileVersion", L"2025.12.23.2"},
-      {L"InternalName", L"HostShim.dll"},
-      {L"OriginalFilename", L"HostShim.dll"},
-      {L"ProductName", L"HostShim"},
+      {L"CompanyName", L"Kestrine"},          {L"FileDescription", L"HostShim for Windows"},
+      {L"FileVersion", L"2025.12.23.2"},      {L"InternalName", L"HostShim.dll"},
+      {L"OriginalFilename", L"HostShim.dll"}, {L"ProductName", L"HostShim"},
       {L"ProductVersion", L"2025.12.23.2"},
   };
   for (const auto& entry : expected) {

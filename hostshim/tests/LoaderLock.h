@@ -10,6 +10,6 @@
 inline bool LoaderLockHeldByThisThread() {
   const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
   const auto* lock = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + 0x110);
-  return lock != nullptr &&
-         lock->OwningThread == reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
+  return lock != nullptr && lock->OwningThread == reinterpret_cast<HANDLE>(
+                                                      static_cast<ULONG_PTR>(GetCurrentThreadId()));
 }

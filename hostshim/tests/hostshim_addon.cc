@@ -67,8 +67,13 @@ napi_value Init(napi_env env, napi_value exports) {
   return exports;
 }
 
-napi_module hostshimAddonModule = {
-    1, 0, "hostshim_addon.cc", Init, "hostshim_addon", nullptr, {nullptr, nullptr, nullptr, nullptr}};
+napi_module hostshimAddonModule = {1,
+                                   0,
+                                   "hostshim_addon.cc",
+                                   Init,
+                                   "hostshim_addon",
+                                   nullptr,
+                                   {nullptr, nullptr, nullptr, nullptr}};
 
 void RegisterModule() {
   registeredUnderLoaderLock = LoaderLockHeldByThisThread();
