@@ -10,7 +10,8 @@ const expectedHost = process.env.HOSTSHIM_EXPECTED_HOST;
 
 test('the host is the executable this run is meant for', () => {
   assert.ok(expectedHost, 'HOSTSHIM_EXPECTED_HOST is not set');
-  assert.strictEqual(path.win32.basename(process.execPath).toLowerCase(), expectedHost.toLowerCase());
+  const host = path.win32.basename(process.execPath);
+  assert.strictEqual(host.toLowerCase(), expectedHost.toLowerCase());
 });
 
 // Loading makes the addon's first Node-API call, napi_module_register, from its static
@@ -33,7 +34,9 @@ test('a time on the first call of napi_create_date arrives exact', () => {
 });
 
 test('later calls pass every kind of double unchanged', () => {
-  const values = [-0, 5e-324, -1.7976931348623157e308, Infinity, -Infinity, NaN, 2 ** 53 + 2, Math.PI];
+  const values = [
+    -0, 5e-324, -1.7976931348623157e308, Infinity, -Infinity, NaN, 2 ** 53 + 2, Math.PI,
+  ];
   for (const value of values) {
     assert.ok(Object.is(addon.createDouble(value), value), `createDouble(${value})`);
   }

@@ -16,7 +16,9 @@ const objdump = (file) =>
   execFileSync(env('HOSTSHIM_OBJDUMP'), ['-p', file], { encoding: 'utf8', maxBuffer: 64 << 20 });
 
 // Runtime DLLs of Windows itself; the mingw runtime is linked statically.
-const systemDlls = new Set(['kernel32.dll', 'msvcrt.dll', 'ntdll.dll', 'user32.dll', 'advapi32.dll']);
+const systemDlls = new Set([
+  'kernel32.dll', 'msvcrt.dll', 'ntdll.dll', 'user32.dll', 'advapi32.dll',
+]);
 
 function parseDef(text) {
   const lines = text.split(/\r?\n/).map((line) => line.trim()).filter(Boolean);
@@ -36,7 +38,8 @@ function parseExports(text) {
     assert.ok(match, `no "${label}" in objdump's export table`);
     return match[1].trim();
   };
-  const addresses = [...section.matchAll(/^\s*\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) (\w+) RVA/gm)]
+  const addressLine = /^\s*\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) (\w+) RVA/gm;
+  const addresses = [...section.matchAll(addressLine)]
     .map((m) => ({ ordinal: Number(m[2]), rva: parseInt(m[3], 16), kind: m[4] }));
   const namesPart = section.slice(section.indexOf('[Ordinal/Name Pointer] Table'));
   const names = [...namesPart.matchAll(/^\s*\[\s*(\d+)\] (\S+)$/gm)]
@@ -69,7 +72,8 @@ function parseImports(text) {
 
 function codeRange(text) {
   const imageBase = parseInt(/^ImageBase\s+([0-9a-f]+)/m.exec(text)[1], 16);
-  const headers = execFileSync(env('HOSTSHIM_OBJDUMP'), ['-h', env('HOSTSHIM_DLL')], { encoding: 'utf8' });
+  const headers = execFileSync(env('HOSTSHIM_OBJDUMP'), ['-h', env('HOSTSHIM_DLL')],
+    { encoding: 'utf8' });
   const text_ = /^\s*\d+ \.text\s+([0-9a-f]+)\s+([0-9a-f]+)/m.exec(headers);
   const start = parseInt(text_[2], 16) - imageBase;
   return { start, end: start + parseInt(text_[1], 16) };
@@ -78,7 +82,7 @@ function codeRange(text) {
 const def = parseDef(fs.readFileSync(env('HOSTSHIM_DEF'), 'utf8'));
 const dllDump = objdump(env('HOSTSHIM_DLL'));
 
-test('HostShim.def: the Node-API functions of versions 1 to 6, alphabetical, ordinals from 1', () => {
+test('HostShim.def: Node-API versions 1 to 6, alphabetical, ordinals from 1', () => {
   const { v6 } = require(path.join(env('HOSTSHIM_NODE_API_HEADERS'), 'symbols.js'));
   const upToV6 = [...v6.js_native_api_symbols, ...v6.node_api_symbols].sort();
   assert.deepStrictEqual(def.map((e) => e.name), upToV6);
@@ -103,7 +107,8 @@ test('export table of HostShim.dll: the .def names and ordinals, code only, no f
   const code = codeRange(dllDump);
   for (const entry of table.addresses) {
     assert.strictEqual(entry.kind, 'Export', `ordinal ${entry.ordinal} is a ${entry.kind}`);
-    assert.ok(entry.rva >= code.start && entry.rva < code.end, `ordinal ${entry.ordinal} is not code`);
+    assert.ok(entry.rva >= code.start && entry.rva < code.end,
+      `ordinal ${entry.ordinal} is not code`);
   }
 });
 
@@ -116,11 +121,13 @@ test('HostShim.dll imports only system DLLs', () => {
 test('a module linked against hostshim_imports takes Node-API from HostShim.dll only', () => {
   const imports = parseImports(objdump(env('HOSTSHIM_TEST_ADDON')));
   const fromShim = imports['hostshim.dll'] || [];
-  assert.ok(fromShim.includes('napi_module_register'), 'napi_module_register not from HostShim.dll');
-  assert.ok(fromShim.includes('napi_create_double'), 'napi_create_double not from HostShim.dll');
+  for (const name of ['napi_module_register', 'napi_create_double']) {
+    assert.ok(fromShim.includes(name), `${name} not from HostShim.dll`);
+  }
   for (const [dll, functions] of Object.entries(imports)) {
     if (dll === 'hostshim.dll') continue;
     assert.ok(systemDlls.has(dll), `imports ${dll}`);
-    assert.deepStrictEqual(functions.filter((f) => f.startsWith('napi_')), [], `Node-API from ${dll}`);
+    const nodeApi = functions.filter((f) => f.startsWith('napi_'));
+    assert.deepStrictEqual(nodeApi, [], `Node-API from ${dll}`);
   }
 });
