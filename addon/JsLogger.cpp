@@ -20,6 +20,7 @@ const RefString& ClientCategory() {
 
 constexpr int kMemberCount = 4;
 constexpr int kClientCategoryIndex = kMemberCount;
+const char* const kMemberNames[kMemberCount] = {"logTrace", "logInfo", "logWarning", "logError"};
 
 int MemberIndex(int32_t level) {
   switch (level) {
@@ -136,8 +137,9 @@ void JsLogger::Install(Napi::Env env, Napi::Value value) {
   try {
     NAPI_THROW_IF_FAILED_VOID(env, napi_create_reference(env, object, 1, &installation->logger));
     Napi::Array strings = Napi::Array::New(env, kMemberCount + 1);
-    const char* const names[kMemberCount] = {"logTrace", "logInfo", "logWarning", "logError"};
-    for (uint32_t i = 0; i < kMemberCount; ++i) strings.Set(i, Napi::String::New(env, names[i]));
+    for (uint32_t i = 0; i < kMemberCount; ++i) {
+      strings.Set(i, Napi::String::New(env, kMemberNames[i]));
+    }
     strings.Set(uint32_t{kClientCategoryIndex}, Napi::String::New(env, kClientCategory));
     NAPI_THROW_IF_FAILED_VOID(env, napi_create_reference(env, strings, 1, &installation->strings));
     NAPI_THROW_IF_FAILED_VOID(
@@ -283,7 +285,13 @@ void JsLogger::Deliver(napi_env env, Installation* installation, const char* cat
     NAPI_THROW_IF_FAILED_VOID(env, napi_get_property(env, logger, name, &member));
     napi_valuetype type;
     NAPI_THROW_IF_FAILED_VOID(env, napi_typeof(env, member, &type));
-    if (type != napi_undefined) {
+    if (type != napi_undefined && type != napi_function) {
+      // The host's own answer would be a bare "Invalid argument"; name what is wrong instead.
+      throw Napi::TypeError::New(Napi::Env(env), std::string("The logger's ") +
+                                                     kMemberNames[MemberIndex(level)] +
+                                                     " is not a function");
+    }
+    if (type == napi_function) {
       napi_value args[2];
       if (clientCategory) {
         NAPI_THROW_IF_FAILED_VOID(
