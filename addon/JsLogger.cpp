@@ -1,5 +1,6 @@
 #include "JsLogger.h"
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <thread>

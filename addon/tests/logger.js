@@ -319,3 +319,23 @@ test('a Worker installs a logger, gets the lines while it lives, and exits', asy
   emit([{level: -3, text: 'back on main'}]);
   assert.deepEqual(received.map((r) => r.args[1]), ['back on main']);
 });
+
+test('the main thread replaces a living Worker\'s logger; the Worker then ends cleanly', async () => {
+  const worker = new Worker(__filename);
+  const messages = [];
+  worker.on('message', (m) => messages.push(m));
+  const exited = new Promise((resolve) => worker.on('exit', resolve));
+  await waitFor(() => messages.includes('installed'), 'the worker to install its logger');
+  // Installing here lets go of the worker's logger, whose reference only its own thread may delete.
+  const {logger, received} = recorder();
+  native.logger = logger;
+  emit([{level: -3, text: 'to main'}]);
+  emit([{level: -3, text: 'to main from another thread'}], 'other');
+  await waitFor(() => received.length === 2, 'the lines on main');
+  worker.postMessage('exit');
+  assert.equal(await exited, 0);
+  assert.deepEqual(messages, ['installed']);
+  emit([{level: -3, text: 'still main'}]);
+  assert.deepEqual(received.map((r) => r.args[1]),
+      ['to main', 'to main from another thread', 'still main']);
+});
