@@ -1,5 +1,6 @@
 #include "JsLogger.h"
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <thread>
@@ -18,9 +19,32 @@ const RefString& ClientCategory() {
   return *category;
 }
 
-constexpr int kMemberCount = 4;
-constexpr int kClientCategoryIndex = kMemberCount;
+// Makes deliver(member, message[, category]) for one logger. Strict code, so the member is called
+// with `this` undefined; exactly two arguments; the member read afresh for every line; an absent
+// member drops the line; one that is not a function is an error named after it.
+const char kDeliverySource[] = R"js(
+(function (logger, clientCategory) {
+  'use strict';
+  const names = ['logTrace', 'logInfo', 'logWarning', 'logError'];
+  return function deliver(member, message, category) {
+    const fn = logger[names[member]];
+    if (fn === undefined) return;
+    if (typeof fn !== 'function') {
+      throw new TypeError("The logger's " + names[member] + ' is not a function');
+    }
+    fn(category === undefined ? clientCategory : category, message);
+  };
+})
+)js";
 
+Napi::Value DeliveryFunctionFor(Napi::Env env, Napi::Object logger) {
+  napi_value factory;
+  NAPI_THROW_IF_FAILED(env, napi_run_script(env, Napi::String::New(env, kDeliverySource), &factory),
+                       Napi::Value());
+  return Napi::Function(env, factory).Call({logger, Napi::String::New(env, kClientCategory)});
+}
+
+// The index into deliver's member names.
 int MemberIndex(int32_t level) {
   switch (level) {
     case kNativeTrace:
@@ -48,9 +72,11 @@ void ClearPendingException(napi_env env) {
 struct JsLogger::Installation {
   napi_env env = nullptr;
   napi_ref logger = nullptr;
-  // An array of the script strings every line needs: the member names, then "orloapi". (Strings
-  // cannot be referenced on their own before Node-API 10.)
-  napi_ref strings = nullptr;
+  // deliver(member, message[, category]): a script function, bound to this logger, that looks up
+  // the member for the line and calls it. Doing the lookup and the call in script lets the engine
+  // cache them; from native code each property read is a slow generic lookup, and a line would cost
+  // several times the call it makes.
+  napi_ref deliver = nullptr;
   napi_threadsafe_function queue = nullptr;
   std::thread::id scriptThread;
   bool released = false;     // the queue has been released; guarded by JsLogger::mutex_
@@ -135,11 +161,8 @@ void JsLogger::Install(Napi::Env env, Napi::Value value) {
   installation->scriptThread = std::this_thread::get_id();
   try {
     NAPI_THROW_IF_FAILED_VOID(env, napi_create_reference(env, object, 1, &installation->logger));
-    Napi::Array strings = Napi::Array::New(env, kMemberCount + 1);
-    const char* const names[kMemberCount] = {"logTrace", "logInfo", "logWarning", "logError"};
-    for (uint32_t i = 0; i < kMemberCount; ++i) strings.Set(i, Napi::String::New(env, names[i]));
-    strings.Set(uint32_t{kClientCategoryIndex}, Napi::String::New(env, kClientCategory));
-    NAPI_THROW_IF_FAILED_VOID(env, napi_create_reference(env, strings, 1, &installation->strings));
+    Napi::Value deliver = DeliveryFunctionFor(env, object);
+    NAPI_THROW_IF_FAILED_VOID(env, napi_create_reference(env, deliver, 1, &installation->deliver));
     NAPI_THROW_IF_FAILED_VOID(
         env, napi_create_threadsafe_function(env, nullptr, nullptr,
                                              Napi::String::New(env, "JsLogger"), 0, 1,
@@ -275,36 +298,25 @@ void JsLogger::Deliver(napi_env env, Installation* installation, const char* cat
   napi_handle_scope scope;
   if (napi_open_handle_scope(env, &scope) != napi_ok) return;
   try {
-    napi_value logger, strings, name, member;
-    NAPI_THROW_IF_FAILED_VOID(env, napi_get_reference_value(env, installation->logger, &logger));
-    NAPI_THROW_IF_FAILED_VOID(env, napi_get_reference_value(env, installation->strings, &strings));
-    NAPI_THROW_IF_FAILED_VOID(env, napi_get_element(env, strings, MemberIndex(level), &name));
-    // Looked up afresh for every line: script may replace its functions at any time.
-    NAPI_THROW_IF_FAILED_VOID(env, napi_get_property(env, logger, name, &member));
-    napi_valuetype type;
-    NAPI_THROW_IF_FAILED_VOID(env, napi_typeof(env, member, &type));
-    if (type != napi_undefined) {
-      napi_value args[2];
-      if (clientCategory) {
-        NAPI_THROW_IF_FAILED_VOID(
-            env, napi_get_element(env, strings, kClientCategoryIndex, &args[0]));
-      } else {
-        NAPI_THROW_IF_FAILED_VOID(
-            env, napi_create_string_utf8(env, category, categoryLength, &args[0]));
-      }
-      if (line.utf16) {
-        static_assert(sizeof(wchar_t) == sizeof(char16_t), "the client library's text is UTF-16");
-        NAPI_THROW_IF_FAILED_VOID(
-            env, napi_create_string_utf16(env, reinterpret_cast<const char16_t*>(line.utf16),
-                                          line.utf16Length, &args[1]));
-      } else {
-        NAPI_THROW_IF_FAILED_VOID(
-            env, napi_create_string_utf8(env, line.utf8, line.utf8Length, &args[1]));
-      }
-      napi_value undefined, result;
-      NAPI_THROW_IF_FAILED_VOID(env, napi_get_undefined(env, &undefined));
-      NAPI_THROW_IF_FAILED_VOID(env, napi_call_function(env, undefined, member, 2, args, &result));
+    napi_value deliver, args[3], undefined, result;
+    size_t argc = 2;
+    NAPI_THROW_IF_FAILED_VOID(env, napi_get_reference_value(env, installation->deliver, &deliver));
+    NAPI_THROW_IF_FAILED_VOID(env, napi_create_int32(env, MemberIndex(level), &args[0]));
+    if (line.utf16) {
+      static_assert(sizeof(wchar_t) == sizeof(char16_t), "the client library's text is UTF-16");
+      NAPI_THROW_IF_FAILED_VOID(
+          env, napi_create_string_utf16(env, reinterpret_cast<const char16_t*>(line.utf16),
+                                        line.utf16Length, &args[1]));
+    } else {
+      NAPI_THROW_IF_FAILED_VOID(
+          env, napi_create_string_utf8(env, line.utf8, line.utf8Length, &args[1]));
     }
+    if (!clientCategory) {
+      NAPI_THROW_IF_FAILED_VOID(env, napi_create_string_utf8(env, category, categoryLength, &args[2]));
+      argc = 3;
+    }
+    NAPI_THROW_IF_FAILED_VOID(env, napi_get_undefined(env, &undefined));
+    NAPI_THROW_IF_FAILED_VOID(env, napi_call_function(env, undefined, deliver, argc, args, &result));
   } catch (const Napi::Error& error) {
     ReportContained(env, error.Value());
   } catch (...) {
@@ -345,7 +357,7 @@ void JsLogger::ReportConversionFailure(napi_env env) noexcept {
 }
 
 void JsLogger::DeleteReferences(napi_env env, Installation* installation) {
-  napi_ref* refs[] = {&installation->logger, &installation->strings};
+  napi_ref* refs[] = {&installation->logger, &installation->deliver};
   for (napi_ref* ref : refs) {
     if (*ref) napi_delete_reference(env, *ref);
     *ref = nullptr;

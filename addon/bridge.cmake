@@ -69,3 +69,22 @@ if(WIN32 AND TARGET hostshim_imports)
   set_target_properties(orlo_bridge_logger_bench PROPERTIES PREFIX "" SUFFIX ".node")
   target_link_libraries(orlo_bridge_logger_bench PRIVATE orlo_bridge_logger hostshim_imports)
 endif()
+
+# Script tests of the logger bridge and the registry functions run against the module, which
+# module.cmake defines after this file: they are registered once the whole directory is read.
+function(orlo_bridge_add_script_tests)
+  if(NOT TARGET orloclient-addon OR NOT FENNOR_CAN_RUN_TARGETS)
+    return()
+  endif()
+  string(REPLACE "/" "\\" sim_dir "Z:${CMAKE_BINARY_DIR}/bin/sim")
+  foreach(script logger registry_functions)
+    fennor_add_node_test(bridge.${script} "${CMAKE_CURRENT_SOURCE_DIR}/tests/${script}.js"
+      ENVIRONMENT
+        "WINEPATH=${sim_dir}"
+        "ORLOCLIENT_ADDON=${CMAKE_BINARY_DIR}/bin/orloclient-addon.node"
+      LABELS bridge)
+  endforeach()
+  # Writes the one region code value that the registry library's region tests also write.
+  set_property(TEST bridge.registry_functions PROPERTY RESOURCE_LOCK kestrine-region-code)
+endfunction()
+cmake_language(DEFER CALL orlo_bridge_add_script_tests)

@@ -40,19 +40,28 @@ Napi::Value SinkLoop(const Napi::CallbackInfo& info) {
                            TimeSink(empty ? EmptySink : Kestrine::ClientLogSink, level, count));
 }
 
-// callLoop(fn, count): ns for `count` napi_call_function calls of fn with two ready strings and an
-// undefined receiver, the least that delivering a line can cost.
+// callLoop(fn, count, freshMessage): ns for `count` napi_call_function calls of fn with two strings
+// and an undefined receiver. The strings are made once (the baseline), or the message is made anew
+// for every call (the least any delivery of a line has to do: a line is a new string).
 Napi::Value CallLoop(const Napi::CallbackInfo& info) {
   Napi::Env env = info.Env();
   napi_value fn = info[0];
   const uint32_t count = info[1].As<Napi::Number>().Uint32Value();
+  const bool freshMessage = info[2].ToBoolean();
   napi_value args[] = {Napi::String::New(env, "orloapi"),
-                       Napi::String::New(env, "OrloApi: session state refreshed for the signed-in user")};
+                       Napi::String::New(env, reinterpret_cast<const char16_t*>(kLine))};
   napi_value undefined = env.Undefined();
   return Napi::Number::New(env, Nanoseconds([&] {
     for (uint32_t i = 0; i < count; ++i) {
+      napi_handle_scope scope = nullptr;
+      if (freshMessage) {
+        napi_open_handle_scope(env, &scope);
+        napi_create_string_utf16(env, reinterpret_cast<const char16_t*>(kLine),
+                                 sizeof(kLine) / sizeof(kLine[0]) - 1, &args[1]);
+      }
       napi_value result;
       napi_call_function(env, undefined, fn, 2, args, &result);
+      if (scope) napi_close_handle_scope(env, scope);
     }
   }));
 }

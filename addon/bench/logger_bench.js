@@ -35,11 +35,15 @@ bench.logger = logger;
 const deliveredCount = 100_000;
 const bridgeRates = [];
 const baselineRates = [];
+const floorRates = [];
+const rate = (ns) => deliveredCount / (ns / 1e9);
 bench.sinkLoop(deliveredCount, INFO, false);
-bench.callLoop(logger.logInfo, deliveredCount);
+bench.callLoop(logger.logInfo, deliveredCount, false);
+bench.callLoop(logger.logInfo, deliveredCount, true);
 for (let r = 0; r < rounds; r++) {
-  bridgeRates.push(deliveredCount / (bench.sinkLoop(deliveredCount, INFO, false) / 1e9));
-  baselineRates.push(deliveredCount / (bench.callLoop(logger.logInfo, deliveredCount) / 1e9));
+  bridgeRates.push(rate(bench.sinkLoop(deliveredCount, INFO, false)));
+  baselineRates.push(rate(bench.callLoop(logger.logInfo, deliveredCount, false)));
+  floorRates.push(rate(bench.callLoop(logger.logInfo, deliveredCount, true)));
 }
 // The bridge really delivered: count the calls of one short extra run.
 logger.logInfo = () => { received++; };
@@ -48,10 +52,13 @@ if (received !== 1000) throw new Error(`expected 1000 delivered lines, got ${rec
 
 const bridgeRate = median(bridgeRates);
 const baselineRate = median(baselineRates);
+const floorRate = median(floorRates);
+const mps = (x) => `${(x / 1e6).toFixed(3)} M/s`;
 console.log(`dropped line:   ClientLogSink ${droppedNs.toFixed(1)} ns/line, empty function ` +
             `${emptyNs.toFixed(1)} ns/call, ratio ${(droppedNs / emptyNs).toFixed(1)}x ` +
             `(target under 100 ns: ${droppedNs < 100 ? 'met' : 'NOT met'})`);
-console.log(`delivered line: bridge ${(bridgeRate / 1e6).toFixed(3)} M lines/s, baseline ` +
-            `napi_call_function ${(baselineRate / 1e6).toFixed(3)} M calls/s, ratio ` +
-            `${(100 * bridgeRate / baselineRate).toFixed(1)}% (target >= 70%: ` +
-            `${bridgeRate >= 0.7 * baselineRate ? 'met' : 'NOT met'})`);
+console.log(`delivered line: bridge ${mps(bridgeRate)}; napi_call_function with ready strings ` +
+            `${mps(baselineRate)}: ${(100 * bridgeRate / baselineRate).toFixed(1)}% ` +
+            `(target >= 70%: ${bridgeRate >= 0.7 * baselineRate ? 'met' : 'NOT met'})`);
+console.log(`                napi_call_function with a new message string each call ` +
+            `${mps(floorRate)}: bridge at ${(100 * bridgeRate / floorRate).toFixed(1)}% of it`);
