@@ -223,6 +223,32 @@ test('setting logger: what script sees and what stays installed when it fails', 
   assert.equal(native.logger.valueOf(), 5);
 });
 
+test('a logger function may replace the logger or make client calls while a line is delivered',
+    () => {
+      const next = recorder();
+      const first = [];
+      let nested = false;
+      native.logger = {
+        categoryFilter: {},
+        logInfo(c, m) {
+          first.push(m);
+          if (!nested) {
+            nested = true;
+            // A client call from inside delivery, whose own line arrives re-entrantly.
+            sim.configure({logs: [{level: -1, text: 'nested', during: DURING}]});
+            assert.equal(api.isRunning(), true);
+            native.logger = next.logger;  // and the logger replaced mid-delivery
+          }
+        },
+        logError(c, m) {
+          first.push(`error:${m}`);
+        },
+      };
+      emit([{level: -3, text: 'outer'}, {level: -3, text: 'after the switch'}]);
+      assert.deepEqual(first, ['outer', 'error:nested']);
+      assert.deepEqual(next.received.map((r) => r.args[1]), ['after the switch']);
+    });
+
 test('lines from another thread are delivered on the script thread, in order, after the call',
     async () => {
       const {logger, received} = recorder();
