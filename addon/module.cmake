@@ -35,6 +35,10 @@ if(FENNOR_CAN_RUN_TARGETS)
   endforeach()
 endif()
 
+# Imports: Node-API from HostShim, the client and the allocator libraries, system DLLs; nothing else.
+fennor_check_windows_imports(orloclient-addon
+  ALLOWED HostShim.dll OrloApi.dll KestrineAllocator.dll)
+
 # The built file: its single export and the order of its load-time initializers.
 string(REGEX REPLACE "objdump$" "nm" _fennor_nm "${FENNOR_OBJDUMP}")
 add_test(NAME orloclient-addon.binary
@@ -51,3 +55,20 @@ if(FENNOR_CAN_RUN_TARGETS)
     LIBRARIES crt_order_probe)
   target_include_directories(crt_order_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/tests")
 endif()
+
+# Benchmark baseline (not a test): addon/bench/run-is-running.
+add_library(is_running_baseline MODULE EXCLUDE_FROM_ALL
+  "${CMAKE_CURRENT_SOURCE_DIR}/bench/IsRunningBaseline.cpp")
+set_target_properties(is_running_baseline PROPERTIES
+  PREFIX ""
+  SUFFIX ".node"
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
+target_link_libraries(is_running_baseline PRIVATE hostshim_imports fennor_node_addon_api)
+add_library(orloapi_bench_client SHARED EXCLUDE_FROM_ALL
+  "${CMAKE_CURRENT_SOURCE_DIR}/bench/BenchClient.cpp")
+target_include_directories(orloapi_bench_client PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+set_target_properties(orloapi_bench_client PROPERTIES
+  OUTPUT_NAME OrloApi
+  PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin/bench-client"
+  ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/lib/bench-client")

@@ -149,6 +149,15 @@ test('getAuthUrl asks for the federated-authentication URL and returns it as tex
       {message: 'OrloApi_GetWendraUrl failed with error code APIERR_INVALID_ARGUMENT'});
 });
 
+test('getAuthUrl never reads past its buffer when the client leaves out the terminator', () => {
+  const {api} = sim.initializedApi(native);
+  sim.configure({authUrl: 'https://short.example/', authUrlUnterminated: true});
+  assert.equal(api.getAuthUrl(), 'https://short.example/');
+  sim.configure({authUrl: 'h'.repeat(1024), authUrlUnterminated: true});
+  assert.throws(() => api.getAuthUrl(), (e) => e.constructor === Error &&
+      e.message === 'OrloApi_GetWendraUrl returned a URL without a terminator');
+});
+
 test('getAuthUrl turns text that is not valid UTF-16 into a script error', () => {
   const {api} = sim.initializedApi(native);
   const invalid = [

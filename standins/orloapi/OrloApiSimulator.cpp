@@ -3,6 +3,7 @@
 #define ORLOAPI_BUILDING_LIBRARY
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -192,6 +193,12 @@ int32_t OrloApi_GetWendraUrl(OrloApiHandle handle, const wchar_t* key, wchar_t* 
                            return kInvalidArgument;
                          if (std::wstring_view(key) != kAuthUrlKey) return kNotFound;
                          const std::wstring& url = config.authUrl;
+                         if (config.authUrlUnterminated) {
+                           size_t units = std::min<size_t>(url.size(), *size);
+                           url.copy(buffer, units);
+                           *size = static_cast<uint32_t>(units);
+                           return 0;
+                         }
                          // Too small a buffer gets nothing but the size it would need.
                          if (url.size() + 1 > *size) {
                            *size = static_cast<uint32_t>(url.size() + 1);

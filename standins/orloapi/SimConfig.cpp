@@ -131,6 +131,8 @@ SimConfig ParseConfig(const std::string& json) {
       config.running = ReadBool(value, "running");
     } else if (name == "userSessionActive") {
       config.userSessionActive = ReadBool(value, "userSessionActive");
+    } else if (name == "authUrlUnterminated") {
+      config.authUrlUnterminated = ReadBool(value, "authUrlUnterminated");
     } else if (name == "browser") {
       config.browser = ReadBool(value, "browser");
     } else if (name == "authUrl" || name == "authUrlUnits") {

@@ -25,6 +25,8 @@ struct SimConfig {
   bool running = true;
   bool userSessionActive = false;
   bool browser = false;
+  // A faulty client: the URL is written without its terminating NUL (cut to the buffer's size).
+  bool authUrlUnterminated = false;
   std::map<std::string, int32_t, std::less<>> errors;  // client function name -> returned code
   std::wstring authUrl = L"https://login.orlo.example/federated/signin";
   std::vector<LogLine> logs;
