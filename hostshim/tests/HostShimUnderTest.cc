@@ -32,7 +32,7 @@ class Rendezvous {
     std::unique_lock<std::mutex> lock(mutex_);
     if (expected_ == 0) return;
     if (++arrived_ >= expected_) everyone_.notify_all();
-    everyone_.wait_for(lock, std::chrono::seconds(5),
+    everyone_.wait_for(lock, std::chrono::seconds(20),
                        [this] { return expected_ == 0 || arrived_ >= expected_; });
   }
 

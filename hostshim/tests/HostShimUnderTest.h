@@ -34,7 +34,7 @@ class HostShimUnderTest {
   int FreeLibraryCalls() const;
 
   // Until it is disarmed, makes each lookup of the host module's handle and each lookup of a
-  // function wait (up to a few seconds) until `callers` of them are in progress at once, so that
+  // function wait (up to 20 s) until `callers` of them are in progress at once, so that
   // that many first calls resolve truly at the same time.
   void HoldLookupsUntil(int callers);
   void ReleaseLookups();
