@@ -16,6 +16,7 @@ set(ORLO_BRIDGE_CORE_SOURCES
 add_library(orlo_bridge_core_static STATIC ${ORLO_BRIDGE_CORE_SOURCES})
 target_include_directories(orlo_bridge_core_static PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
 target_link_libraries(orlo_bridge_core_static PUBLIC kestrine_allocator_static)
+target_compile_options(orlo_bridge_core_static PRIVATE -Wall -Wextra)
 
 if(FENNOR_CAN_RUN_TARGETS)
   fennor_add_gtest(orlo_bridge_tests
@@ -33,10 +34,12 @@ if(WIN32)
   add_library(orlo_bridge_logger STATIC ${ORLO_BRIDGE_CORE_SOURCES} JsLogger.cpp)
   target_include_directories(orlo_bridge_logger PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
   target_link_libraries(orlo_bridge_logger PUBLIC fennor_node_addon_api KestrineAllocator)
+  target_compile_options(orlo_bridge_logger PRIVATE -Wall -Wextra)
 
   add_library(orlo_bridge STATIC RegistryFunctions.cpp)
   target_include_directories(orlo_bridge PRIVATE "${CMAKE_SOURCE_DIR}/registry")
   target_link_libraries(orlo_bridge PUBLIC orlo_bridge_logger fennor_registry)
+  target_compile_options(orlo_bridge PRIVATE -Wall -Wextra)
 endif()
 
 if(NOT WIN32 AND NOT APPLE)

@@ -365,3 +365,22 @@ test('the main thread replaces a living Worker\'s logger; the Worker then ends c
   assert.deepEqual(received.map((r) => r.args[1]),
       ['to main', 'to main from another thread', 'still main']);
 });
+
+test('a Worker terminated while lines are being sent to its logger', async () => {
+  for (let round = 0; round < 3; round++) {
+    const worker = new Worker(__filename);
+    const messages = [];
+    worker.on('message', (m) => messages.push(m));
+    await waitFor(() => messages.includes('installed'), 'the worker to install its logger');
+    const terminated = worker.terminate();
+    for (let i = 0; i < 10; i++) {
+      assert.equal(emit([{level: -3, text: `line ${i}`}], i % 2 ? 'other' : 'caller'), true);
+    }
+    await terminated;
+    assert.equal(emit([{level: -1, text: 'after'}], 'other'), true);
+  }
+  const {logger, received} = recorder();
+  native.logger = logger;
+  emit([{level: -3, text: 'main again'}]);
+  assert.deepEqual(received.map((r) => r.args[1]), ['main again']);
+});
