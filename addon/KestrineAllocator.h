@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
-#ifdef KESTRINE_ALLOCATOR_BUILDING_LIBRARY
-#define KESTRINE_ALLOCATOR_API __declspec(dllexport)
-#elif defined(_WIN32)
-#define KESTRINE_ALLOCATOR_API __declspec(dllimport)
-#else
+// KESTRINE_ALLOCATOR_STATIC: the stand-in's code linked straight into a test program (the host build
+// and the Windows unit tests), with no DLL between.
+#if defined(KESTRINE_ALLOCATOR_STATIC) || !defined(_WIN32)
 #define KESTRINE_ALLOCATOR_API
+#elif defined(KESTRINE_ALLOCATOR_BUILDING_LIBRARY)
+#define KESTRINE_ALLOCATOR_API __declspec(dllexport)
+#else
+#define KESTRINE_ALLOCATOR_API __declspec(dllimport)
 #endif
 
 extern "C" {

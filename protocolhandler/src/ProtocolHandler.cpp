@@ -1,0 +1,91 @@
+#include "ProtocolHandler.h"
+
+#include <windows.h>
+
+#include <iostream>
+
+#include "PipeCommunicationHandler.h"
+#include "Registry.h"
+#include "StateDecoding.h"
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+
+void WriteLine(const char* text) { std::cout << text << std::endl; }
+
+// The full path of this executable, however long: a truncated path would register a command that
+// starts nothing.
+bool GetOwnPath(std::wstring& path) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      const DWORD error = GetLastError();
+      std::cerr << "GetModuleFileNameW failed with GLE " << error << std::endl;
+      return false;
+    }
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      path = std::move(buffer);
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+int Register(const std::wstring& protocolUri) {
+  std::wstring ownPath;
+  if (!GetOwnPath(ownPath)) return kExitFailure;
+  // Reports its own failures on standard error.
+  return RegisterUrlProtocol(protocolUri.c_str(), ownPath.c_str()) ? kExitSuccess : kExitFailure;
+}
+
+bool ToUtf8(const std::wstring& text, std::string& utf8) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (size == 0) return false;
+  std::string buffer(static_cast<size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr) ==
+      0) {
+    return false;
+  }
+  utf8 = std::move(buffer);  // still ends in the NUL the conversion wrote
+  return true;
+}
+
+int OpenUrl(const std::wstring& url) {
+  std::string utf8Url;
+  if (!ToUtf8(url, utf8Url)) {
+    WriteLine("Unable to encode the data to utf8");
+    return kExitFailure;
+  }
+  std::u16string pipeName;
+  if (!DecodePipeName(std::u16string(url.begin(), url.end()).c_str(), pipeName)) {
+    WriteLine("Unable to decode pipe name");
+    return kExitFailure;
+  }
+  PipeCommunicationHandler pipe(std::wstring(pipeName.begin(), pipeName.end()));
+  if (pipe.OpenPipe() != PipeCommunicationHandler::kSuccess) {
+    WriteLine("Unable to open the named pipe");
+    return kExitFailure;
+  }
+  return pipe.SendToPipe(utf8Url.c_str()) == PipeCommunicationHandler::kSuccess ? kExitSuccess
+                                                                                 : kExitFailure;
+}
+
+}  // namespace
+
+int RunProtocolHandler(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) {
+    WriteLine("Please specify and argument. Usage handler.exe register/open-url <value>");
+    return kExitFailure;
+  }
+  const std::wstring& command = args[1];
+  const std::wstring& value = args[2];
+  if (_wcsicmp(command.c_str(), L"--register") == 0) return Register(value);
+  if (_wcsicmp(command.c_str(), L"--open-url") == 0) return OpenUrl(value);
+  WriteLine("Invalid argument. Usage handler.exe <arg>");
+  return kExitFailure;
+}

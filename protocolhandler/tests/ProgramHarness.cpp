@@ -1,0 +1,183 @@
+#include "ProgramHarness.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <vector>
+
+#include "Base64Encode.h"
+
+namespace {
+
+std::wstring TempDirectory() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH + 1, buffer) == 0) throw std::runtime_error("GetTempPathW failed");
+  return buffer;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateFileW (read) failed");
+  std::string bytes;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+HANDLE CreateInheritableFile(const std::wstring& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateFileW (output) failed");
+  return file;
+}
+
+// The program's standard streams are in the C runtime's text mode, which ends each line with CR LF
+// on Windows; the tests compare lines, not the platform's line-end convention.
+std::string WithoutCarriageReturns(std::string text) {
+  size_t at = 0;
+  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+  return text;
+}
+
+}  // namespace
+
+std::wstring HandlerPath() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"orlo-protocolhandler.exe";
+}
+
+std::wstring UniqueName(const wchar_t* stem) {
+  static int counter = 0;
+  return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++counter);
+}
+
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring RedirectFor(const std::wstring& pipeName, const std::wstring& extraQuery) {
+  std::string escaped;  // a JSON string body
+  for (char c : Utf8(pipeName)) {
+    if (c == '\\' || c == '"') escaped.push_back('\\');
+    escaped.push_back(c);
+  }
+  const std::string state = Base64Encode("{\"pipeName\":\"" + escaped + "\"}");
+  return L"fennortest://signin?code=AbC123&state=" + Widen(state) + extraQuery;
+}
+
+ProgramRun RunCommandLine(const std::wstring& commandLine) {
+  const std::wstring stem = TempDirectory() + UniqueName(L"handler-run");
+  const std::wstring outPath = stem + L".out";
+  const std::wstring errPath = stem + L".err";
+  const HANDLE out = CreateInheritableFile(outPath);
+  const HANDLE err = CreateInheritableFile(errPath);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+  mutableLine.push_back(L'\0');
+
+  const auto start = std::chrono::steady_clock::now();
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    CloseHandle(out);
+    CloseHandle(err);
+    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+  }
+  CloseHandle(out);
+  CloseHandle(err);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  ProgramRun run{exitCode, WithoutCarriageReturns(ReadFileBytes(outPath)),
+                 WithoutCarriageReturns(ReadFileBytes(errPath)), seconds};
+  DeleteFileW(outPath.c_str());
+  DeleteFileW(errPath.c_str());
+  return run;
+}
+
+ProgramRun RunHandler(const std::wstring& arguments) {
+  return RunCommandLine(L"\"" + HandlerPath() + L"\" " + arguments);
+}
+
+ProgramRun RunOpenUrl(const std::wstring& url) {
+  return RunHandler(L"--open-url \"" + url + L"\"");
+}
+
+PipeListener::PipeListener(const std::wstring& name, DWORD maxInstances)
+    : path_(L"\\\\.\\pipe\\" + name),
+      pipe_(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX,
+                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, maxInstances, 4096,
+                             4096, 0, nullptr)) {
+  if (pipe_ == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateNamedPipeW failed");
+}
+
+PipeListener::~PipeListener() {
+  if (reader_.joinable()) {
+    // A reader still waiting for its client gets one that closes at once.
+    const HANDLE client = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+    if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+    reader_.join();
+  }
+  CloseHandle(pipe_);
+}
+
+void PipeListener::AcceptOneInBackground() {
+  reader_ = std::thread([this] {
+    if (!ConnectNamedPipe(pipe_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe_, chunk, sizeof chunk, &got, nullptr)) received_.append(chunk, got);
+    DisconnectNamedPipe(pipe_);
+  });
+}
+
+std::string PipeListener::Received() {
+  if (reader_.joinable()) reader_.join();
+  return received_;
+}
+
+VictimFile::VictimFile(const std::string& content)
+    : path_(TempDirectory() + UniqueName(L"victim") + L".txt") {
+  const HANDLE file =
+      CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateFileW (victim) failed");
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+VictimFile::~VictimFile() { DeleteFileW(path_.c_str()); }
+
+std::string VictimFile::Content() const { return ReadFileBytes(path_); }

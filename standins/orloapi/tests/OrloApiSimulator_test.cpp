@@ -1,0 +1,263 @@
+// The client simulator as a caller sees it: configuration read at every call, the call log, log
+// lines through the callback, handles, and the browser act.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "OrloApiClient.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::wstring TempPath(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + L"orloapi-sim-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         name;
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(file, nullptr);
+  fwrite(text.data(), 1, text.size(), file);
+  fclose(file);
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  std::string text;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return text;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+  fclose(file);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class SimulatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    configPath_ = TempPath(L"config.json");
+    logPath_ = TempPath(L"calls.jsonl");
+    DeleteFileW(configPath_.c_str());
+    DeleteFileW(logPath_.c_str());
+    SetEnvironmentVariableW(L"ORLOAPI_SIM_CONFIG", configPath_.c_str());
+    SetEnvironmentVariableW(L"ORLOAPI_SIM_LOG", logPath_.c_str());
+  }
+  void TearDown() override {
+    SetEnvironmentVariableW(L"ORLOAPI_SIM_CONFIG", nullptr);
+    SetEnvironmentVariableW(L"ORLOAPI_SIM_LOG", nullptr);
+    DeleteFileW(configPath_.c_str());
+    DeleteFileW(logPath_.c_str());
+  }
+
+  void Configure(const std::string& json) { WriteFileText(configPath_, json); }
+  std::vector<std::string> CallLog() { return Lines(ReadFileText(logPath_)); }
+
+  std::wstring configPath_;
+  std::wstring logPath_;
+};
+
+struct ReceivedLine {
+  int32_t level;
+  std::wstring text;
+  DWORD thread;
+};
+std::vector<ReceivedLine> received;
+
+void RecordLine(int32_t level, const wchar_t* message) {
+  received.push_back({level, message, GetCurrentThreadId()});
+}
+
+TEST_F(SimulatorTest, WithoutConfigurationTheClientIsInstalledAndRunningWithoutSession) {
+  SetEnvironmentVariableW(L"ORLOAPI_SIM_CONFIG", nullptr);
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  bool installed = false, running = false, active = true;
+  EXPECT_EQ(OrloApi_IsInstalled(handle, &installed), 0);
+  EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
+  EXPECT_EQ(OrloApi_IsUserSessionActive(handle, &active), 0);
+  EXPECT_TRUE(installed);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(active);
+  wchar_t url[1024];
+  uint32_t size = 1024;
+  EXPECT_EQ(OrloApi_GetWendraUrl(handle, L"Varka.FederatedAuth.Url", url, &size), 0);
+  EXPECT_EQ(std::wstring(url).rfind(L"https://", 0), 0u);
+  EXPECT_EQ(OrloApi_FreeApi(handle), 0);
+}
+
+TEST_F(SimulatorTest, ConfigurationIsReadAfreshAtEveryCall) {
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  bool running = true;
+  Configure(R"({"running": false})");
+  EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
+  EXPECT_FALSE(running);
+  Configure(R"({"errors": {"OrloApi_IsRunning": -101}})");
+  running = true;
+  EXPECT_EQ(OrloApi_IsRunning(handle, &running), -101);
+  EXPECT_TRUE(running) << "a failing query must leave the answer alone";
+  Configure(R"({"initializeFails": true})");
+  EXPECT_EQ(OrloApi_InitializeApi(nullptr), nullptr);
+  OrloApi_FreeApi(handle);
+}
+
+TEST_F(SimulatorTest, CallLogRecordsArgumentsAsReceivedAndResults) {
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  const wchar_t loneHigh[] = {L'x', 0xD800, L'y', 0};
+  EXPECT_EQ(OrloApi_InitiateTokenRequest(handle, L"id", L"a b", L"myapp://cb", L"\u00e9\U0001F600",
+                                         loneHigh),
+            0);
+  EXPECT_EQ(OrloApi_ShowSnoozableLoginWindow(handle, -1), 0);
+  Configure(R"({"errors": {"OrloApi_ShowSnoozableLoginWindow": 7}})");
+  EXPECT_EQ(OrloApi_ShowSnoozableLoginWindow(handle, 4660), 7);
+  OrloApi_FreeApi(handle);
+
+  std::vector<std::string> log = CallLog();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_THAT(log[0], HasSubstr(R"("fn":"OrloApi_InitializeApi","handle":null)"));
+  std::string number = log[0].substr(log[0].find(R"("result":)") + 9);
+  number = number.substr(0, number.find('}'));
+  EXPECT_EQ(log[1],
+            R"({"fn":"OrloApi_InitiateTokenRequest","handle":)" + number +
+                R"(,"args":{"clientId":"id","scopes":"a b","redirectUri":"myapp://cb",)"
+                "\"codeChallenge\":\"\xC3\xA9\xF0\x9F\x98\x80\",\"state\":\"x\\ud800y\"},"
+                R"("result":0})");
+  EXPECT_THAT(log[2], HasSubstr(R"("args":{"parent":-1},"result":0)"));
+  EXPECT_THAT(log[3], HasSubstr(R"("args":{"parent":4660},"result":7)"));
+  EXPECT_EQ(log[4], R"({"fn":"OrloApi_FreeApi","handle":)" + number + R"(,"args":{},"result":0})");
+}
+
+TEST_F(SimulatorTest, AuthUrlUnitsReachTheCallerUnchanged) {
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  Configure(R"({"authUrlUnits": [104, 55357, 0, 120]})");
+  wchar_t url[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+  uint32_t size = 8;
+  ASSERT_EQ(OrloApi_GetWendraUrl(handle, L"Varka.FederatedAuth.Url", url, &size), 0);
+  EXPECT_THAT(std::vector<wchar_t>(url, url + 5), ElementsAre(104, 55357, 0, 120, 0));
+
+  Configure(R"({"authUrl": "https://a.example/\u00e9"})");
+  size = 8;
+  EXPECT_EQ(OrloApi_GetWendraUrl(handle, L"Varka.FederatedAuth.Url", url, &size), -110)
+      << "a buffer too small gets nothing";
+  EXPECT_EQ(size, 20u);
+  size = 8;
+  EXPECT_EQ(OrloApi_GetWendraUrl(handle, L"Other.Key", url, &size), -104);
+  OrloApi_FreeApi(handle);
+}
+
+TEST_F(SimulatorTest, LogLinesGoThroughTheCallbackDuringTheirFunctionOnTheirThread) {
+  received.clear();
+  Configure(R"({"logs": [
+      {"level": -3, "text": "on caller", "during": "OrloApi_IsRunning"},
+      {"level": -1, "units": [97, 56320], "during": "OrloApi_IsRunning", "thread": "other"},
+      {"level": -5, "text": "set", "during": "OrloApi_SetLogger"},
+      {"level": -2, "text": "never", "during": "OrloApi_IsInstalled"}]})");
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  ASSERT_EQ(OrloApi_SetLogger(handle, RecordLine), 0);
+  ASSERT_EQ(received.size(), 1u) << "the callback is in place for lines during its installation";
+  EXPECT_EQ(received[0].text, L"set");
+  received.clear();
+
+  bool running = false;
+  ASSERT_EQ(OrloApi_IsRunning(handle, &running), 0);
+  ASSERT_EQ(received.size(), 2u) << "the second thread is joined before the call returns";
+  EXPECT_EQ(received[0].level, -3);
+  EXPECT_EQ(received[0].text, L"on caller");
+  EXPECT_EQ(received[0].thread, GetCurrentThreadId());
+  EXPECT_EQ(received[1].level, -1);
+  EXPECT_EQ(received[1].text, (std::wstring{L'a', static_cast<wchar_t>(56320)}));
+  EXPECT_NE(received[1].thread, GetCurrentThreadId());
+  OrloApi_FreeApi(handle);
+}
+
+TEST_F(SimulatorTest, ReleasedAndUnknownHandlesAreRefused) {
+  OrloApiHandle first = OrloApi_InitializeApi(nullptr);
+  OrloApiHandle second = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(first, second);
+  EXPECT_EQ(OrloApi_FreeApi(first), 0);
+  bool running = false;
+  EXPECT_EQ(OrloApi_IsRunning(first, &running), -110);
+  EXPECT_EQ(OrloApi_FreeApi(first), -110) << "a second release is refused, not repeated";
+  EXPECT_EQ(OrloApi_IsRunning(second, &running), 0);
+  EXPECT_EQ(OrloApi_IsRunning(reinterpret_cast<OrloApiHandle>(0x1234567), &running), -110);
+  OrloApiHandle third = OrloApi_InitializeApi(nullptr);
+  EXPECT_NE(third, first) << "handles are never reused";
+  OrloApi_FreeApi(second);
+  OrloApi_FreeApi(third);
+  std::vector<std::string> log = CallLog();
+  EXPECT_THAT(log.back(), HasSubstr(R"("fn":"OrloApi_FreeApi")"));
+}
+
+TEST_F(SimulatorTest, UnusableConfigurationFailsEveryCall) {
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  bool running = false;
+  for (const char* config : {R"({"running": "yes"})", R"({"runing": true})", "{not json",
+                             R"({"errors": {"OrloApi_Nothing": 1}})",
+                             R"({"logs": [{"level": 1, "text": "x"}]})"}) {
+    SCOPED_TRACE(config);
+    Configure(config);
+    EXPECT_EQ(OrloApi_IsRunning(handle, &running), -103);
+    EXPECT_EQ(OrloApi_InitializeApi(nullptr), nullptr);
+  }
+  DeleteFileW(configPath_.c_str());
+  EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0) << "a missing file means the defaults";
+  OrloApi_FreeApi(handle);
+}
+
+TEST_F(SimulatorTest, BrowserStartsTheRegisteredOpenCommandWithTheRedirectUrl) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring target(self);
+  target = target.substr(0, target.find_last_of(L'\\') + 1) + L"sim_browser_target.exe";
+  std::wstring command = L"\"" + target + L"\" --open-url \"%1\"";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\orlosimtest\\shell\\open\\command",
+                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  std::wstring out = TempPath(L"browser-out.txt");
+  DeleteFileW(out.c_str());
+  SetEnvironmentVariableW(L"SIM_BROWSER_TARGET_OUT", out.c_str());
+
+  Configure(R"({"browser": true})");
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_EQ(OrloApi_InitiateTokenRequest(handle, L"id", L"s", L"orlosimtest://cb", L"ch", L"c3Q="),
+            0);
+  std::string written;
+  for (int i = 0; i < 100 && written.empty(); ++i) {
+    Sleep(50);
+    written = ReadFileText(out);
+  }
+  std::wstring commandLine(reinterpret_cast<const wchar_t*>(written.data()),
+                           written.size() / sizeof(wchar_t));
+  EXPECT_THAT(commandLine, HasSubstr(L"--open-url \"orlosimtest://cb?code="));
+  EXPECT_THAT(commandLine, HasSubstr(L"&state=c3Q=\""));
+  EXPECT_THAT(CallLog().back(), HasSubstr(R"("browser":{"url":"orlosimtest://cb?code=)"));
+  OrloApi_FreeApi(handle);
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\orlosimtest");
+  DeleteFileW(out.c_str());
+}
+
+}  // namespace
