@@ -39,18 +39,23 @@ if(FENNOR_CAN_RUN_TARGETS)
   include(GoogleTest)
 endif()
 
-# fennor_add_gtest(<target> SOURCES ... [LIBRARIES ...] [LABELS ...])
+# fennor_add_gtest(<target> SOURCES ... [LIBRARIES ...] [LABELS ...] [RESOURCE_LOCK ...])
 # Builds a GoogleTest program and registers each of its test cases with ctest, named
-# <target>.<Suite>.<Case>.
+# <target>.<Suite>.<Case>. RESOURCE_LOCK names what its cases share with other tests (for example
+# one registry value), so ctest never runs them at the same time as those.
 function(fennor_add_gtest target)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${target} ${ARG_SOURCES})
   target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} ${FENNOR_GTEST_MAIN} ${FENNOR_GMOCK})
+  set(properties LABELS "${ARG_LABELS}")
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
   gtest_discover_tests(${target}
     TEST_PREFIX "${target}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}")
+    PROPERTIES ${properties})
 endfunction()
 
 # fennor_add_node_test(<name> <script.js> [ENVIRONMENT VAR=value ...] [TIMEOUT s] [LABELS ...])
@@ -67,4 +72,24 @@ function(fennor_add_node_test name script)
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "node;${ARG_LABELS}"
     ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()
+
+# fennor_check_windows_imports(<target> [ALLOWED <dll>...])
+# Registers the test <target>.imports: it fails, naming the offenders, when the built file imports a
+# DLL that is neither a Windows system DLL (kernel32, advapi32, user32, shell32, crypt32, msvcrt,
+# ws2_32, ntdll, ole32, bcrypt, ucrtbase, api-ms-win-*) nor listed in ALLOWED. Names compare without
+# regard to case. Only Windows builds have anything to check.
+function(fennor_check_windows_imports target)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "ALLOWED" ${ARGN})
+  if(NOT FENNOR_OBJDUMP)
+    message(FATAL_ERROR "fennor_check_windows_imports: FENNOR_OBJDUMP is not set by the toolchain")
+  endif()
+  list(JOIN ARG_ALLOWED "," allowed)
+  add_test(NAME ${target}.imports
+    COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${FENNOR_OBJDUMP}" "-DBINARY=$<TARGET_FILE:${target}>"
+            "-DALLOWED=${allowed}" -P "${CMAKE_SOURCE_DIR}/cmake/CheckWindowsImports.cmake")
+  set_tests_properties(${target}.imports PROPERTIES LABELS "imports")
 endfunction()

@@ -1,0 +1,56 @@
+// Key-level building blocks of the registry library, shared by its operations and its tests.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+// Sole owner of an open registry key: closes it with RegCloseKey when it goes out of scope, so
+// every path out of an operation, an exception included, releases the keys it opened. Never give it
+// one of the predefined root keys (HKEY_CURRENT_USER and the like).
+class RegistryKey {
+ public:
+  RegistryKey() noexcept = default;
+  explicit RegistryKey(HKEY key) noexcept : key_(key) {}
+  ~RegistryKey() { Reset(); }
+
+  RegistryKey(RegistryKey&& other) noexcept : key_(other.Release()) {}
+  RegistryKey& operator=(RegistryKey&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+
+  HKEY Get() const noexcept { return key_; }
+  bool IsValid() const noexcept { return key_ != nullptr; }
+
+  // Gives up ownership without closing.
+  HKEY Release() noexcept {
+    HKEY key = key_;
+    key_ = nullptr;
+    return key;
+  }
+
+  void Reset(HKEY key = nullptr) noexcept {
+    if (key_ != nullptr) RegCloseKey(key_);
+    key_ = key;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// Opens parent\subkey with the given access; when that fails and create is set, creates it (or
+// opens it, if it appeared meanwhile). Raises RegistryError naming the subkey and the failing
+// call's status.
+RegistryKey OpenKey(HKEY parent, const std::wstring& subkey, REGSAM access, bool create);
+
+// Writes a REG_SZ value, terminator included; an empty name is the key's default value. Raises
+// RegistryError with the call's status.
+void SetStringValue(HKEY key, const std::wstring& name, const std::wstring& data);
+
+// The text of a REG_SZ value, up to its first terminator; nullopt when the value is missing, of
+// another type or cannot be read. The key needs KEY_QUERY_VALUE.
+std::optional<std::wstring> QueryStringValue(HKEY key, const wchar_t* name);

@@ -1,0 +1,82 @@
+#include <windows.h>
+
+#include <cwchar>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "Registry.h"
+#include "RegistryKey.h"
+
+namespace {
+
+const wchar_t kClassesKey[] = L"SOFTWARE\\Classes";
+const wchar_t kOpenCommandSuffix[] = L" --open-url \"%1\"";
+
+// The text before the first "://". An empty scheme would name the classes root itself and a
+// backslash would reach into another class's keys, so both are refused like a missing "://".
+std::wstring SchemeOf(const wchar_t* protocolUri) {
+  const std::wstring uri(protocolUri);
+  const size_t end = uri.find(L"://");
+  if (end == std::wstring::npos || end == 0 || uri.find(L'\\') < end) {
+    throw std::invalid_argument("Invalid protocol uri");
+  }
+  return uri.substr(0, end);
+}
+
+std::wstring OpenCommand(const wchar_t* programPath) {
+  return QuoteCommandPath(programPath) + kOpenCommandSuffix;
+}
+
+bool IsRegisteredUnder(HKEY root, const wchar_t* protocolUri, const wchar_t* programPath) {
+  const std::wstring commandKeyPath =
+      std::wstring(kClassesKey) + L"\\" + SchemeOf(protocolUri) + L"\\shell\\open\\command";
+  const RegistryKey command = OpenKey(root, commandKeyPath, KEY_READ, false);
+  const std::optional<std::wstring> stored = QueryStringValue(command.Get(), L"");
+  if (!stored) return false;
+  // A prefix match: the stored command may carry more after the part we write.
+  const std::wstring expected = OpenCommand(programPath);
+  return _wcsnicmp(stored->c_str(), expected.c_str(), expected.size()) == 0;
+}
+
+}  // namespace
+
+std::wstring QuoteCommandPath(const std::wstring& path) {
+  if (path.empty()) return path;
+  std::wstring quoted = path;
+  if (quoted.front() != L'"') quoted.insert(quoted.begin(), L'"');
+  if (quoted.back() != L'"') quoted.push_back(L'"');
+  return quoted;
+}
+
+bool RegisterUrlProtocol(const wchar_t* protocolUri, const wchar_t* programPath) {
+  try {
+    const std::wstring scheme = SchemeOf(protocolUri);
+    const RegistryKey schemeKey =
+        OpenKey(HKEY_CURRENT_USER, std::wstring(kClassesKey) + L"\\" + scheme, KEY_WRITE, true);
+    SetStringValue(schemeKey.Get(), L"URL Protocol", L"");
+    SetStringValue(schemeKey.Get(), L"", L"URL:" + scheme);
+    // Declared in this order so they close innermost first.
+    const RegistryKey shell = OpenKey(schemeKey.Get(), L"shell", KEY_WRITE, true);
+    const RegistryKey open = OpenKey(shell.Get(), L"open", KEY_WRITE, true);
+    const RegistryKey command = OpenKey(open.Get(), L"command", KEY_WRITE, true);
+    SetStringValue(command.Get(), L"", OpenCommand(programPath));
+    return true;
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return false;
+  }
+}
+
+bool IsUrlProtocolRegistered(const wchar_t* protocolUri, const wchar_t* programPath) {
+  try {
+    // A user without the command key gets false and a report; the local machine is only asked when
+    // the user's key exists and does not match.
+    if (IsRegisteredUnder(HKEY_CURRENT_USER, protocolUri, programPath)) return true;
+    return IsRegisteredUnder(HKEY_LOCAL_MACHINE, protocolUri, programPath);
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return false;
+  }
+}

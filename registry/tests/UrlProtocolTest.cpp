@@ -1,0 +1,209 @@
+// Registration and lookup of URL protocols against the real registry of the Wine prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "Registry.h"
+#include "TestSupport.h"
+
+namespace {
+
+const wchar_t kHandler[] = L"C:\\Apps\\handler.exe";
+const wchar_t kHandlerCommand[] = L"\"C:\\Apps\\handler.exe\" --open-url \"%1\"";
+
+// Every test gets its own scheme, removed from both roots afterwards whatever the outcome.
+class UrlProtocolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scheme_ = UniqueName(L"fennortest-");
+    uri_ = scheme_ + L"://signin?code=1";
+    schemeKey_ = L"SOFTWARE\\Classes\\" + scheme_;
+    commandKey_ = schemeKey_ + L"\\shell\\open\\command";
+  }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, schemeKey_.c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, schemeKey_.c_str());
+  }
+
+  // The report line of a lookup that finds no command key under a root.
+  std::string MissingCommandKeyLine() const {
+    return "Registry Error: Failed to open key at: \"" + ToUtf8(commandKey_) +
+           "\". Error: " + SystemMessage(ERROR_FILE_NOT_FOUND) + "\n";
+  }
+
+  std::wstring scheme_;
+  std::wstring uri_;
+  std::wstring schemeKey_;
+  std::wstring commandKey_;
+};
+
+struct LayoutCase {
+  const char* name;
+  const wchar_t* path;
+  const wchar_t* command;
+};
+// Cases print as their names, which ctest then shows in the test names.
+void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.name; }
+
+class RegistrationLayout : public UrlProtocolTest,
+                           public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(RegistrationLayout, WritesTheFiveEntriesAndFindsThemAgain) {
+  const LayoutCase& c = GetParam();
+  {
+    CerrCapture cerr;
+    ASSERT_TRUE(RegisterUrlProtocol(uri_.c_str(), c.path));
+    EXPECT_EQ(cerr.Text(), "");
+  }
+
+  const RawValue marker = ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"URL Protocol");
+  ASSERT_EQ(marker.status, ERROR_SUCCESS);
+  EXPECT_EQ(marker.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(marker.bytes, StoredBytes(L"")) << "2 bytes: the terminator only";
+
+  const RawValue name = ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"");
+  ASSERT_EQ(name.status, ERROR_SUCCESS);
+  EXPECT_EQ(name.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(name.bytes, StoredBytes(L"URL:" + scheme_));
+
+  for (const wchar_t* keyOnly : {L"\\shell", L"\\shell\\open"}) {
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, schemeKey_ + keyOnly));
+    EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_ + keyOnly, L"").status,
+              ERROR_FILE_NOT_FOUND);
+  }
+
+  const RawValue command = ReadRawValue(HKEY_CURRENT_USER, commandKey_, L"");
+  ASSERT_EQ(command.status, ERROR_SUCCESS);
+  EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(command.bytes, StoredBytes(c.command));
+  EXPECT_EQ(command.bytes.size(), (wcslen(c.command) + 1) * 2);
+
+  CerrCapture cerr;
+  EXPECT_TRUE(IsUrlProtocolRegistered(uri_.c_str(), c.path));
+  EXPECT_EQ(cerr.Text(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, RegistrationLayout,
+    ::testing::Values(
+        LayoutCase{"Plain", kHandler, kHandlerCommand},
+        LayoutCase{"Quoted", L"\"C:\\Apps\\handler.exe\"", kHandlerCommand},
+        LayoutCase{"WithSpaces", L"C:\\Program Files\\Fennor\\orlo-protocolhandler.exe",
+                   L"\"C:\\Program Files\\Fennor\\orlo-protocolhandler.exe\" --open-url \"%1\""},
+        LayoutCase{"NonAscii", L"C:\\Users\\J\u00f6rg\\\u4e2d\\h.exe",
+                   L"\"C:\\Users\\J\u00f6rg\\\u4e2d\\h.exe\" --open-url \"%1\""},
+        // No path at all: the command is the suffix alone, leading space included.
+        LayoutCase{"EmptyPath", L"", L" --open-url \"%1\""}));
+
+TEST_F(UrlProtocolTest, RegisteringAgainOverwritesValuesAndDeletesNothing) {
+  ASSERT_TRUE(RegisterUrlProtocol(uri_.c_str(), L"C:\\Old\\handler.exe"));
+  WriteText(HKEY_CURRENT_USER, schemeKey_, L"Kept", L"other program's value");
+
+  ASSERT_TRUE(RegisterUrlProtocol(uri_.c_str(), kHandler));
+
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, commandKey_, L"").bytes, StoredBytes(kHandlerCommand));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"Kept").bytes,
+            StoredBytes(L"other program's value"));
+  CerrCapture cerr;
+  EXPECT_TRUE(IsUrlProtocolRegistered(uri_.c_str(), kHandler));
+  EXPECT_FALSE(IsUrlProtocolRegistered(uri_.c_str(), L"C:\\Old\\handler.exe"));
+}
+
+TEST_F(UrlProtocolTest, MalformedUriIsRefusedBeforeAnyRegistryAccess) {
+  // No "://"; an empty scheme (the classes root itself); a scheme reaching into subkeys.
+  for (const std::wstring& uri :
+       {scheme_, scheme_ + L":/signin", std::wstring(L"://signin"), scheme_ + L"\\shell://x"}) {
+    SCOPED_TRACE(ToUtf8(uri));
+    {
+      CerrCapture cerr;
+      EXPECT_FALSE(RegisterUrlProtocol(uri.c_str(), kHandler));
+      EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
+    }
+    {
+      CerrCapture cerr;
+      EXPECT_FALSE(IsUrlProtocolRegistered(uri.c_str(), kHandler));
+      EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
+    }
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, L"SOFTWARE\\Classes", L"URL Protocol").status,
+            ERROR_FILE_NOT_FOUND);
+}
+
+struct LookupCase {
+  const char* name;
+  std::wstring stored;
+  DWORD type;
+  bool registered;
+};
+void PrintTo(const LookupCase& c, std::ostream* out) { *out << c.name; }
+
+class StoredCommandLookup : public UrlProtocolTest,
+                            public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(StoredCommandLookup, MatchesPrefixWithoutRegardToCase) {
+  const LookupCase& c = GetParam();
+  WriteText(HKEY_CURRENT_USER, commandKey_, L"", c.stored, c.type);
+
+  CerrCapture cerr;
+  EXPECT_EQ(IsUrlProtocolRegistered(uri_.c_str(), kHandler), c.registered);
+  // A user's key without a match sends the lookup on to the local machine, which has none here.
+  EXPECT_EQ(cerr.Text(), c.registered ? "" : MissingCommandKeyLine());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, StoredCommandLookup,
+    ::testing::Values(
+        LookupCase{"Exact", kHandlerCommand, REG_SZ, true},
+        LookupCase{"OtherCase", L"\"c:\\APPS\\Handler.EXE\" --OPEN-URL \"%1\"", REG_SZ, true},
+        LookupCase{"MoreAfter", L"\"C:\\Apps\\handler.exe\" --open-url \"%1\" --verbose", REG_SZ,
+                   true},
+        LookupCase{"Shorter", L"\"C:\\Apps\\handler.exe\" --open-url \"%1", REG_SZ, false},
+        LookupCase{"OtherProgram", L"\"C:\\Apps\\other.exe\" --open-url \"%1\"", REG_SZ, false},
+        LookupCase{"Unquoted", L"C:\\Apps\\handler.exe --open-url \"%1\"", REG_SZ, false},
+        LookupCase{"Empty", L"", REG_SZ, false},
+        LookupCase{"ExpandSz", kHandlerCommand, REG_EXPAND_SZ, false}));
+
+TEST_F(UrlProtocolTest, MissingUserCommandKeyStopsBeforeLocalMachine) {
+  WriteText(HKEY_LOCAL_MACHINE, commandKey_, L"", kHandlerCommand);
+  // Even the rest of the user's registration does not help without the command key.
+  WriteText(HKEY_CURRENT_USER, schemeKey_, L"URL Protocol", L"");
+
+  CerrCapture cerr;
+  EXPECT_FALSE(IsUrlProtocolRegistered(uri_.c_str(), kHandler));
+  EXPECT_EQ(cerr.Text(), MissingCommandKeyLine());
+}
+
+TEST_F(UrlProtocolTest, LocalMachineAnswersWhenUserCommandDoesNotMatch) {
+  WriteText(HKEY_CURRENT_USER, commandKey_, L"", L"\"C:\\Apps\\other.exe\" --open-url \"%1\"");
+  WriteText(HKEY_LOCAL_MACHINE, commandKey_, L"", kHandlerCommand);
+
+  CerrCapture cerr;
+  EXPECT_TRUE(IsUrlProtocolRegistered(uri_.c_str(), kHandler));
+  EXPECT_FALSE(IsUrlProtocolRegistered(uri_.c_str(), L"C:\\Apps\\third.exe"));
+  EXPECT_EQ(cerr.Text(), "");
+}
+
+TEST_F(UrlProtocolTest, FailurePartWayReportsItAndKeepsEarlierValues) {
+  WriteText(HKEY_CURRENT_USER, schemeKey_ + L"\\shell", L"Seed", L"x");
+  MakeReadOnly(HKEY_CURRENT_USER, schemeKey_ + L"\\shell");
+  {
+    HKEY probe = nullptr;
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_CURRENT_USER, (schemeKey_ + L"\\shell").c_str(), 0, KEY_WRITE, &probe),
+        ERROR_ACCESS_DENIED)
+        << "the registry does not enforce key access lists here";
+  }
+
+  CerrCapture cerr;
+  EXPECT_FALSE(RegisterUrlProtocol(uri_.c_str(), kHandler));
+  // Neither the open nor the create of "shell" got write access.
+  EXPECT_EQ(cerr.Text(), "Registry Error: Failed to open key  at: \"shell\". Error: " +
+                             SystemMessage(ERROR_ACCESS_DENIED) + "\n");
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"URL Protocol").bytes, StoredBytes(L""));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"").bytes, StoredBytes(L"URL:" + scheme_));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_ + L"\\shell\\open"));
+}
+
+}  // namespace
