@@ -67,7 +67,8 @@ int launchApplication(const CliOptions& options) {
   const std::optional<int> status =
       works::launcher::launchAndWait(resolved.executablePath, options.forwardedArgs, error);
   if (!status) {
-    write(stderr, "FennorWorks: failed to launch \"" + resolved.executablePath + "\": " + error + "\n");
+    write(stderr,
+          "FennorWorks: failed to launch \"" + resolved.executablePath + "\": " + error + "\n");
     return kExitLaunchFailed;
   }
   // Only now, so the notes follow the application's own help instead of interleaving with it.

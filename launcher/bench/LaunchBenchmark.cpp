@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
 
   std::vector<Variant> variants = {
       {"application directly", {application.string()}, {}},
-      {"/bin/sh -c 'exec app'", {"/bin/sh", "-c", "exec " + singleQuoted(application.string())}, {}},
+      {"/bin/sh -c 'exec app'",
+       {"/bin/sh", "-c", "exec " + singleQuoted(application.string())},
+       {}},
       {"FennorWorks", {launcher}, {}},
   };
 

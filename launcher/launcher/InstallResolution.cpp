@@ -53,10 +53,12 @@ std::string joinPath(const std::string& base, const std::string& relative) {
   return (fs::u8path(base) / fs::u8path(relative)).u8string();
 }
 
+#ifndef _WIN32
 std::string homeDirectory() {
   const char* home = std::getenv("HOME");
   return home ? std::string(home) : std::string();
 }
+#endif
 
 // Any file type counts, directories included; whether it can run is for the spawn to find out. A
 // path that cannot be examined (no permission, a dangling link) counts as absent.
@@ -68,7 +70,8 @@ bool executableExists(const std::string& path) {
 #ifdef _WIN32
 std::wstring toWide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
@@ -115,7 +118,8 @@ std::vector<std::string> windowsExecutablePaths(Channel channel) {
     }
   }
   if (const char* localAppData = std::getenv("LOCALAPPDATA"); localAppData && *localAppData) {
-    const std::string folder = isBeta(channel) ? "Programs\\FennorWorksBeta" : "Programs\\FennorWorks";
+    const std::string folder =
+        isBeta(channel) ? "Programs\\FennorWorksBeta" : "Programs\\FennorWorks";
     candidates.push_back(windowsExecutableFromInstallLocation(joinPath(localAppData, folder)));
   }
   return candidates;
@@ -199,7 +203,8 @@ std::vector<std::string> linuxExecutablePaths(Channel channel, const std::string
 }
 
 std::string windowsRegistrySubKey(Channel channel) {
-  return isBeta(channel) ? "Software\\Kestrine\\FennorWorksBeta" : "Software\\Kestrine\\FennorWorks";
+  return isBeta(channel) ? "Software\\Kestrine\\FennorWorksBeta"
+                         : "Software\\Kestrine\\FennorWorks";
 }
 
 std::string windowsExecutableFromInstallLocation(const std::string& location) {

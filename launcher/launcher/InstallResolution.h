@@ -1,5 +1,5 @@
-// Where the Fennor Works application is installed, per channel and platform. Every call looks at the
-// filesystem afresh: installs come and go while users keep terminals open.
+// Where the Fennor Works application is installed, per channel and platform. Every call looks at
+// the filesystem afresh: installs come and go while users keep terminals open.
 #pragma once
 
 #include <optional>

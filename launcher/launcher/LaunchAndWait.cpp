@@ -1,5 +1,6 @@
 #include "launcher/LaunchAndWait.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -49,6 +50,19 @@ void disclaimResponsibility(ScopedSpawnAttributes& attributes) {
 #endif
 }
 
+// A parent that ignores SIGCHLD hands that on through exec, and while it is ignored the system
+// reaps our child by itself: waitpid would then fail with ECHILD once the application has ended,
+// and its status would be lost. Only an ignored SIGCHLD is changed, to the default every process
+// normally starts with, before the spawn, so the application starts with it too.
+void stopIgnoringChildSignals() {
+  struct sigaction current {};
+  if (sigaction(SIGCHLD, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) return;
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  sigaction(SIGCHLD, &defaultAction, nullptr);
+}
+
 }  // namespace
 
 std::optional<int> launchAndWait(const std::string& executable,
@@ -60,12 +74,15 @@ std::optional<int> launchAndWait(const std::string& executable,
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
+  stopIgnoringChildSignals();
+
   pid_t pid = 0;
   int spawnError = 0;
   {
     ScopedSpawnAttributes attributes;
     if (attributes.initError() != 0) {
-      error = std::string("posix_spawnattr_init() failed: ") + std::strerror(attributes.initError());
+      error =
+          std::string("posix_spawnattr_init() failed: ") + std::strerror(attributes.initError());
       return std::nullopt;
     }
     disclaimResponsibility(attributes);

@@ -1,4 +1,5 @@
-// The program's own answers: help, version and usage errors, none of which may start the application.
+// The program's own answers: help, version and usage errors, none of which may start the
+// application.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, ProgramAnswersTest, ::testing::Values(
              "FennorWorks: unknown launcher argument: x\n\n" + kUsage},
   AnswerCase{"BothChannels", {"--prod", "open", "--beta"}, 2, "",
              "FennorWorks: --prod and --beta cannot be used together\n\n" + kUsage}),
-  [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
+  [](const ::testing::TestParamInfo<AnswerCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The program with an installed application: what reaches the application, and what comes back.
 #include <signal.h>
 #include <sys/ptrace.h>
-#include <sys/user.h>
 #include <sys/syscall.h>
+#include <sys/user.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -51,9 +51,10 @@ TEST_F(ProgramLaunchTest, ApplicationEndedBySignalGives128PlusSignal) {
 }
 
 TEST_F(ProgramLaunchTest, ArgumentsArriveUnchangedAfterTheFullPath) {
-  const Args args = {"two words",   "\"double\"", "'single'", "$HOME",  "`id`", "a;b|c&&d>e",
-                     "*",           "",          "back\\slash", "new\nline", "--", "--version",
-                     "launcher",    "-V",        "--prod=1", "\xC3\xA9t\xC3\xA9"};
+  const Args args = {"two words",   "\"double\"", "'single'", "$HOME",
+                     "`id`",        "a;b|c&&d>e", "*",        "",
+                     "back\\slash", "new\nline",  "--",       "--version",
+                     "launcher",    "-V",         "--prod=1", "\xC3\xA9t\xC3\xA9"};
   Args withChannel = args;
   withChannel.insert(withChannel.begin() + 3, "--prod");  // the launcher's own: not forwarded
   withChannel.push_back("--prod");
@@ -86,12 +87,22 @@ TEST_F(ProgramLaunchTest, EnvironmentIsInheritedExactly) {
 
 TEST_F(ProgramLaunchTest, ChannelHintFollowsTheApplicationsOwnHelp) {
   for (const char* helpFlag : {"--help", "-h"}) {
-    const RunResult result =
-        run({"--prod", helpFlag}, {{"FAKE_APP_STDOUT", "application help\n"}, {"FAKE_APP_EXIT", "3"}});
+    const RunResult result = run(
+        {"--prod", helpFlag}, {{"FAKE_APP_STDOUT", "application help\n"}, {"FAKE_APP_EXIT", "3"}});
     EXPECT_EQ(result.exitStatus, 3);
     EXPECT_EQ(result.out, "application help\n\n" + works::cli::channelHintText()) << helpFlag;
     EXPECT_EQ(result.err, "");
   }
+}
+
+TEST_F(ProgramLaunchTest, StatusIsKeptWhenStartedWithChildSignalsIgnored) {
+  // bash ignores SIGCHLD and exec keeps it ignored in the launcher, as it would be under any parent
+  // that ignores it; the application's status must still reach the launcher.
+  if (!fs::exists("/bin/bash")) GTEST_SKIP() << "needs /bin/bash to start the launcher";
+  const RunResult result = finish(start({"--prod"}, environment({{"FAKE_APP_EXIT", "4"}}),
+                                        {"/bin/bash", "-c", "trap '' CHLD; exec \"$0\" \"$@\""}));
+  EXPECT_EQ(result.exitStatus, 4);
+  EXPECT_EQ(result.err, "");
 }
 
 #if defined(__x86_64__)

@@ -51,7 +51,8 @@ struct NotFoundCase {
 
 void PrintTo(const NotFoundCase& c, std::ostream* os) { *os << c.name; }
 
-class ProgramNotFoundTest : public ProgramTest, public ::testing::WithParamInterface<NotFoundCase> {};
+class ProgramNotFoundTest : public ProgramTest,
+                            public ::testing::WithParamInterface<NotFoundCase> {};
 
 TEST_P(ProgramNotFoundTest, ExitsWith127AndTheMessage) {
   if (optInstallPresent()) GTEST_SKIP() << "an install under /opt exists on this machine";
@@ -64,14 +65,12 @@ TEST_P(ProgramNotFoundTest, ExitsWith127AndTheMessage) {
 }
 
 std::string productionMissing(const ProgramTest& test) {
-  return "Fennor Works was not found at \"" +
-         test.userInstallPath(false) +
+  return "Fennor Works was not found at \"" + test.userInstallPath(false) +
          "\" or \"/opt/FennorWorks/FennorWorks\". Is Fennor Works installed?";
 }
 
 std::string betaMissing(const ProgramTest& test) {
-  return "Fennor Works (beta) was not found at \"" +
-         test.userInstallPath(true) +
+  return "Fennor Works (beta) was not found at \"" + test.userInstallPath(true) +
          "\" or \"/opt/FennorWorksBeta/FennorWorksBeta\". Is Fennor Works (beta) installed?";
 }
 
@@ -90,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Installs, ProgramNotFoundTest, ::testing::Values(
                         "\nNote: Only the production version of Fennor Works is installed; install "
                         "the beta version first, or remove --beta to launch the production one.";
                }}),
-  [](const ::testing::TestParamInfo<NotFoundCase>& info) { return std::string(info.param.name); });
+  [](const ::testing::TestParamInfo<NotFoundCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 TEST_F(ProgramResolutionTest, UnstartableInstallExitsWith126NamingThePathTwice) {

@@ -61,8 +61,10 @@ ProgramTest::Environment ProgramTest::environment(const Environment& extra) cons
   return env;
 }
 
-pid_t ProgramTest::start(const std::vector<std::string>& args, const Environment& env) {
-  std::vector<std::string> argvStrings{LAUNCHER_PATH};
+pid_t ProgramTest::start(const std::vector<std::string>& args, const Environment& env,
+                         const std::vector<std::string>& wrapper) {
+  std::vector<std::string> argvStrings = wrapper;
+  argvStrings.push_back(LAUNCHER_PATH);
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argvStrings) argv.push_back(arg.data());
@@ -82,7 +84,7 @@ pid_t ProgramTest::start(const std::vector<std::string>& args, const Environment
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, LAUNCHER_PATH, &actions, nullptr, argv.data(), envp.data());
+  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   EXPECT_EQ(error, 0) << "posix_spawn of the launcher failed";
   return error == 0 ? pid : -1;

@@ -37,7 +37,10 @@ class ProgramTest : public ::testing::Test {
   // The test process's environment with HOME pointing at the temporary home, plus extra.
   Environment environment(const Environment& extra = {}) const;
 
-  pid_t start(const std::vector<std::string>& args, const Environment& env);
+  // wrapper, when given, is a command that is started instead and runs the launcher, named after
+  // it, with args.
+  pid_t start(const std::vector<std::string>& args, const Environment& env,
+              const std::vector<std::string>& wrapper = {});
   RunResult finish(pid_t pid);
   RunResult run(const std::vector<std::string>& args, const Environment& extra = {});
 

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(LauncherSubcommand, ParseArgumentsTest, testing::Values
             "unknown launcher argument: ", {}},
   ParseCase{"CaseMatters", {"launcher", "-v"}, None, false, false, false,
             "unknown launcher argument: -v", {}}),
-  [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+  [](const testing::TestParamInfo<ParseCase>& tested) { return std::string(tested.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(ChannelOptions, ParseArgumentsTest, testing::Values(
   ParseCase{"NoArguments", {}, None, false, false, false, "", {}},
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(ChannelOptions, ParseArgumentsTest, testing::Values(
   ParseCase{"LookalikesForwarded", {"--PROD", "--Beta", "--prod=1", "--beta ", " --prod", "-prod"},
             None, false, false, false, "", {"--PROD", "--Beta", "--prod=1", "--beta ", " --prod",
             "-prod"}}),
-  [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+  [](const testing::TestParamInfo<ParseCase>& tested) { return std::string(tested.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Forwarding, ParseArgumentsTest, testing::Values(
   ParseCase{"LongHelpForwardedWithHint", {"--help"}, None, false, false, true, "", {"--help"}},
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Forwarding, ParseArgumentsTest, testing::Values(
             "", {"launcher", "--version"}},
   ParseCase{"EmptyAndOddArguments", {"", "a b", "\"q\"", "$HOME", "new\nline"}, None, false, false,
             false, "", {"", "a b", "\"q\"", "$HOME", "new\nline"}}),
-  [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
+  [](const testing::TestParamInfo<ParseCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 }  // namespace

@@ -14,7 +14,8 @@ namespace {
 using Paths = std::vector<std::string>;
 
 const std::string kUserProd =
-    "Library/Application Support/Kestrine/Fennor Works/v1/Fennor Works.app/Contents/MacOS/FennorWorks";
+    "Library/Application Support/Kestrine/Fennor Works/v1/Fennor "
+    "Works.app/Contents/MacOS/FennorWorks";
 const std::string kUserBeta =
     "Library/Application Support/Kestrine/Fennor Works/v1-beta/Fennor Works.app/Contents/MacOS/"
     "FennorWorks";
@@ -50,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Homes, MacosExecutablePathsTest, ::testing::Values(
                 {"ann/" + kUserProd, "/" + kUserProd, kApplications}},
   MacosListCase{"UnknownChannelIsProduction", static_cast<Channel>(7), "/Users/ann",
                 {"/Users/ann/" + kUserProd, "/" + kUserProd, kApplications}}),
-  [](const ::testing::TestParamInfo<MacosListCase>& info) { return std::string(info.param.name); });
+  [](const ::testing::TestParamInfo<MacosListCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 TEST(LinuxExecutablePathsTest, PerUserInstallBeforeOpt) {
@@ -60,7 +61,8 @@ TEST(LinuxExecutablePathsTest, PerUserInstallBeforeOpt) {
   EXPECT_EQ(linuxExecutablePaths(Channel::Beta, "/home/ann/"),
             (Paths{"/home/ann/.local/share/Kestrine/Fennor Works/v1-beta/FennorWorksBeta",
                    "/opt/FennorWorksBeta/FennorWorksBeta"}));
-  EXPECT_EQ(linuxExecutablePaths(Channel::Beta, ""), (Paths{"/opt/FennorWorksBeta/FennorWorksBeta"}));
+  EXPECT_EQ(linuxExecutablePaths(Channel::Beta, ""),
+            (Paths{"/opt/FennorWorksBeta/FennorWorksBeta"}));
 }
 
 TEST(DefaultExecutablePathTest, PerPlatformAndChannel) {
@@ -109,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Locations, WindowsExecutableFromInstallLocationTest, ::
                "\"C:\\Apps\\FennorWorks.exe\"/FennorWorks.exe"},
   LocationCase{"TrailingSpaceNotStripped", "C:\\FennorWorks.exe ", "C:\\FennorWorks.exe /FennorWorks.exe"},
   LocationCase{"NonAsciiNotFolded", "C:\\a.\xC3\x89XE", "C:\\a.\xC3\x89XE/FennorWorks.exe"}),
-  [](const ::testing::TestParamInfo<LocationCase>& info) { return std::string(info.param.name); });
+  [](const ::testing::TestParamInfo<LocationCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 TEST(DefaultChannelTest, ProductionWinsUnlessOnlyBetaIsInstalled) {

@@ -86,7 +86,9 @@ TEST_F(LinuxResolutionTest, AnythingAtThePathCountsButDanglingLinksDoNot) {
 
 TEST_F(LinuxResolutionTest, UserInstallIsFoundAndChecksAreNotCached) {
   const std::string beta = userInstall(Channel::Beta);
-  if (!optInstallPresent(kOptBeta)) EXPECT_FALSE(isChannelInstalled(Channel::Beta));
+  if (!optInstallPresent(kOptBeta)) {
+    EXPECT_FALSE(isChannelInstalled(Channel::Beta));
+  }
   writeFile(beta);
   EXPECT_TRUE(isChannelInstalled(Channel::Beta));
   const ResolveResult result = resolveInstalledExecutable(Channel::Beta);
@@ -94,7 +96,9 @@ TEST_F(LinuxResolutionTest, UserInstallIsFoundAndChecksAreNotCached) {
   EXPECT_EQ(result.executablePath, beta);
   EXPECT_EQ(result.errorMessage, "");
   fs::remove(beta);
-  if (!optInstallPresent(kOptBeta)) EXPECT_FALSE(isChannelInstalled(Channel::Beta));
+  if (!optInstallPresent(kOptBeta)) {
+    EXPECT_FALSE(isChannelInstalled(Channel::Beta));
+  }
 }
 
 TEST_F(LinuxResolutionTest, DirectoryAtCandidateCountsAsInstall) {
@@ -108,8 +112,9 @@ TEST_F(LinuxResolutionTest, NotFoundMessageNamesBothCandidatesAndTheNote) {
   if (optInstallPresent(kOptProd) || optInstallPresent(kOptBeta)) {
     GTEST_SKIP() << "an install under /opt exists on this machine";
   }
-  const std::string expected = "Fennor Works was not found at \"" + userInstall(Channel::Production) +
-                               "\" or \"" + kOptProd + "\". Is Fennor Works installed?";
+  const std::string expected = "Fennor Works was not found at \"" +
+                               userInstall(Channel::Production) + "\" or \"" + kOptProd +
+                               "\". Is Fennor Works installed?";
   EXPECT_EQ(resolveInstalledExecutable(Channel::Production).errorMessage, expected);
 
   writeFile(userInstall(Channel::Beta));

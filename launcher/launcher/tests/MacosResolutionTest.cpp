@@ -1,5 +1,5 @@
-// Resolution under the macOS rules (this test links the copy of the library built with them), with a
-// test function standing in for the filesystem.
+// Resolution under the macOS rules (this test links the copy of the library built with them), with
+// a test function standing in for the filesystem.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -19,7 +19,8 @@ const std::string kUserProd =
     "/Users/ann/Library/Application Support/Kestrine/Fennor Works/v1/Fennor Works.app/Contents/"
     "MacOS/FennorWorks";
 const std::string kUserBeta =
-    "/Users/ann/Library/Application Support/Kestrine/Fennor Works/v1-beta/Fennor Works.app/Contents/"
+    "/Users/ann/Library/Application Support/Kestrine/Fennor Works/v1-beta/Fennor "
+    "Works.app/Contents/"
     "MacOS/FennorWorks";
 const std::string kMachineProd =
     "/Library/Application Support/Kestrine/Fennor Works/v1/Fennor Works.app/Contents/MacOS/"
@@ -69,7 +70,8 @@ class MacosNotFoundMessageTest : public ::testing::TestWithParam<NotFoundCase> {
 TEST_P(MacosNotFoundMessageTest, ListsEveryCandidateOfTheChannel) {
   gPresent.clear();
   ScopedHome home(GetParam().home);
-  const ResolveResult result = resolveInstalledExecutable(Channel::Production, presentInFakeFilesystem);
+  const ResolveResult result =
+      resolveInstalledExecutable(Channel::Production, presentInFakeFilesystem);
   EXPECT_FALSE(result.found);
   EXPECT_EQ(result.executablePath, "");
   EXPECT_EQ(result.errorMessage, GetParam().message);
@@ -91,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Homes, MacosNotFoundMessageTest, ::testing::Values(
                "\" or \"" + kApplications + "\". Is Fennor Works installed?"},
   NotFoundCase{"HomeUnset", std::nullopt, kTwoCandidates},
   NotFoundCase{"HomeEmpty", std::string(""), kTwoCandidates}),
-  [](const ::testing::TestParamInfo<NotFoundCase>& info) { return std::string(info.param.name); });
+  [](const ::testing::TestParamInfo<NotFoundCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
 TEST_F(MacosResolutionTest, FirstPassingCandidateWinsAndLaterOnesAreNotAsked) {
