@@ -34,7 +34,7 @@ class RegistryKey {
   }
 
   void Reset(HKEY key = nullptr) noexcept {
-    if (key_ != nullptr) RegCloseKey(key_);
+    if (key_ != nullptr && key_ != key) RegCloseKey(key_);
     key_ = key;
   }
 

@@ -17,6 +17,7 @@ const wchar_t kOpenCommandSuffix[] = L" --open-url \"%1\"";
 // The text before the first "://". An empty scheme would name the classes root itself and a
 // backslash would reach into another class's keys, so both are refused like a missing "://".
 std::wstring SchemeOf(const wchar_t* protocolUri) {
+  if (protocolUri == nullptr) throw std::invalid_argument("Invalid protocol uri");
   const std::wstring uri(protocolUri);
   const size_t end = uri.find(L"://");
   if (end == std::wstring::npos || end == 0 || uri.find(L'\\') < end) {
@@ -26,17 +27,20 @@ std::wstring SchemeOf(const wchar_t* protocolUri) {
 }
 
 std::wstring OpenCommand(const wchar_t* programPath) {
+  if (programPath == nullptr) throw std::invalid_argument("Invalid program path");
   return QuoteCommandPath(programPath) + kOpenCommandSuffix;
 }
 
-bool IsRegisteredUnder(HKEY root, const wchar_t* protocolUri, const wchar_t* programPath) {
-  const std::wstring commandKeyPath =
-      std::wstring(kClassesKey) + L"\\" + SchemeOf(protocolUri) + L"\\shell\\open\\command";
-  const RegistryKey command = OpenKey(root, commandKeyPath, KEY_READ, false);
+std::wstring SchemeKeyPath(const std::wstring& scheme) {
+  return std::wstring(kClassesKey) + L"\\" + scheme;
+}
+
+bool IsRegisteredUnder(HKEY root, const std::wstring& scheme, const std::wstring& expected) {
+  const RegistryKey command =
+      OpenKey(root, SchemeKeyPath(scheme) + L"\\shell\\open\\command", KEY_READ, false);
   const std::optional<std::wstring> stored = QueryStringValue(command.Get(), L"");
   if (!stored) return false;
   // A prefix match: the stored command may carry more after the part we write.
-  const std::wstring expected = OpenCommand(programPath);
   return _wcsnicmp(stored->c_str(), expected.c_str(), expected.size()) == 0;
 }
 
@@ -52,16 +56,18 @@ std::wstring QuoteCommandPath(const std::wstring& path) {
 
 bool RegisterUrlProtocol(const wchar_t* protocolUri, const wchar_t* programPath) {
   try {
+    // Both arguments are checked before anything is written.
     const std::wstring scheme = SchemeOf(protocolUri);
+    const std::wstring command = OpenCommand(programPath);
     const RegistryKey schemeKey =
-        OpenKey(HKEY_CURRENT_USER, std::wstring(kClassesKey) + L"\\" + scheme, KEY_WRITE, true);
+        OpenKey(HKEY_CURRENT_USER, SchemeKeyPath(scheme), KEY_WRITE, true);
     SetStringValue(schemeKey.Get(), L"URL Protocol", L"");
     SetStringValue(schemeKey.Get(), L"", L"URL:" + scheme);
     // Declared in this order so they close innermost first.
     const RegistryKey shell = OpenKey(schemeKey.Get(), L"shell", KEY_WRITE, true);
     const RegistryKey open = OpenKey(shell.Get(), L"open", KEY_WRITE, true);
-    const RegistryKey command = OpenKey(open.Get(), L"command", KEY_WRITE, true);
-    SetStringValue(command.Get(), L"", OpenCommand(programPath));
+    const RegistryKey commandKey = OpenKey(open.Get(), L"command", KEY_WRITE, true);
+    SetStringValue(commandKey.Get(), L"", command);
     return true;
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
@@ -73,8 +79,10 @@ bool IsUrlProtocolRegistered(const wchar_t* protocolUri, const wchar_t* programP
   try {
     // A user without the command key gets false and a report; the local machine is only asked when
     // the user's key exists and does not match.
-    if (IsRegisteredUnder(HKEY_CURRENT_USER, protocolUri, programPath)) return true;
-    return IsRegisteredUnder(HKEY_LOCAL_MACHINE, protocolUri, programPath);
+    const std::wstring scheme = SchemeOf(protocolUri);
+    const std::wstring expected = OpenCommand(programPath);
+    if (IsRegisteredUnder(HKEY_CURRENT_USER, scheme, expected)) return true;
+    return IsRegisteredUnder(HKEY_LOCAL_MACHINE, scheme, expected);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return false;

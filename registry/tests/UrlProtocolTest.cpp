@@ -131,6 +131,26 @@ TEST_F(UrlProtocolTest, MalformedUriIsRefusedBeforeAnyRegistryAccess) {
             ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(UrlProtocolTest, MissingArgumentsAreRefusedInsteadOfCrashing) {
+  struct Call {
+    const wchar_t* uri;
+    const wchar_t* path;
+    const char* report;
+  };
+  for (const Call& call : {Call{nullptr, kHandler, "Invalid protocol uri\n"},
+                           Call{uri_.c_str(), nullptr, "Invalid program path\n"}}) {
+    {
+      CerrCapture cerr;
+      EXPECT_FALSE(RegisterUrlProtocol(call.uri, call.path));
+      EXPECT_EQ(cerr.Text(), call.report);
+    }
+    CerrCapture cerr;
+    EXPECT_FALSE(IsUrlProtocolRegistered(call.uri, call.path));
+    EXPECT_EQ(cerr.Text(), call.report);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_));
+}
+
 struct LookupCase {
   const char* name;
   std::wstring stored;
