@@ -1,14 +1,14 @@
-// The delay-load tail that binutils' dlltool emits for x64 keeps rcx, rdx, r8 and r9 across the call
-// to __delayLoadHelper2, but not xmm0-xmm3, and mingw-w64's helper zeroes xmm0 itself (as may
+// The delay-load tail that binutils' dlltool emits for x64 keeps rcx, rdx, r8 and r9 across the
+// call to __delayLoadHelper2, but not xmm0-xmm3, and mingw-w64's helper zeroes xmm0 itself (as may
 // GetProcAddress). A floating-point argument of an export's first call (napi_create_double,
 // napi_create_date) would reach the host corrupted. The DLL is linked with
 // --wrap=__delayLoadHelper2, so the tail calls this function, which keeps xmm0-xmm3 around the real
 // helper.
 //
-// Frame: 0x68 bytes = 32 bytes of home space for the callee, 4 x 16 bytes for xmm0-xmm3 at 0x20, and
-// 8 bytes so that rsp is 16-byte aligned at the call (it is 8 mod 16 on entry). The unwind data lets
-// the 0xC06D007F exception that the helper raises for a missing function be dispatched through this
-// frame.
+// Frame: 0x68 bytes = 32 bytes of home space for the callee, 4 x 16 bytes for xmm0-xmm3 at 0x20,
+// and 8 bytes so that rsp is 16-byte aligned at the call (it is 8 mod 16 on entry). The unwind data
+// lets the 0xC06D007F exception that the helper raises for a missing function be dispatched through
+// this frame.
 
 asm(R"(
     .text

@@ -4,6 +4,7 @@
 // executable, whatever it is called.
 
 #include <windows.h>
+// delayimp.h needs the declarations of windows.h first.
 #include <delayimp.h>
 
 namespace {
@@ -38,8 +39,8 @@ FARPROC WINAPI ResolveAgainstHost(unsigned notification, PDelayLoadInfo info) {
 
 }  // namespace
 
-// The helper reads this pointer on every resolution; mingw-w64 declares it, non-const and extern "C",
-// in delayimp.h.
+// The helper reads this pointer on every resolution; mingw-w64 declares it, non-const and extern
+// "C", in delayimp.h.
 PfnDliHook __pfnDliNotifyHook2 = ResolveAgainstHost;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
