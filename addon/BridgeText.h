@@ -8,6 +8,7 @@
 #pragma once
 
 #include <codecvt>
+#include <cstdint>
 #include <locale>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,24 @@ std::basic_string<Unit> Utf8ToUtf16(const std::string& text) {
 }
 
 #pragma GCC diagnostic pop
+
+// Whether the standard converter above accepts the text: every high surrogate directly followed by a
+// low one, no low surrogate on its own. Lets a caller that needs no UTF-8 bytes (a script string can
+// be made from UTF-16 directly) apply the same rule without paying for the conversion.
+template <typename Unit>
+bool IsWellFormedUtf16(const Unit* text, size_t length) {
+  static_assert(sizeof(Unit) == 2, "UTF-16 code units");
+  for (size_t i = 0; i < length; ++i) {
+    const uint16_t unit = static_cast<uint16_t>(text[i]);
+    if (unit < 0xD800 || unit > 0xDFFF) continue;
+    if (unit >= 0xDC00) return false;
+    if (i + 1 == length) return false;
+    const uint16_t next = static_cast<uint16_t>(text[i + 1]);
+    if (next < 0xDC00 || next > 0xDFFF) return false;
+    ++i;
+  }
+  return true;
+}
 
 }  // namespace bridge_text
 }  // namespace Kestrine

@@ -4,6 +4,7 @@
 
 #include <napi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -26,7 +27,7 @@ class JsLogger {
   // goes wrong while delivering is reported as a process warning in the logger's environment.
   void Log(const char* category, int32_t level, const char* message) noexcept;
 
-  // A client library line, UTF-16. Converted to UTF-8 only once it has passed the filter.
+  // A client library line (UTF-16, category "orloapi"), the same way.
   void LogClientLine(int32_t level, const wchar_t* message) noexcept;
 
   // The script level of a `minLevel` or `categoryFilter` value as a native threshold.
@@ -37,21 +38,24 @@ class JsLogger {
 
  private:
   struct Installation;
+  struct Line;
   struct QueuedLine;
 
   JsLogger() = default;
 
   void Install(Napi::Env env, Napi::Value value);
   void ReadSettings(Napi::Env env, Napi::Object logger);
+  void FilterChanged();  // with mutex_ held
   Napi::Value InstalledLogger(Napi::Env env);
+  void Route(const RefString& category, bool clientCategory, int32_t level,
+             const Line& line) noexcept;
 
-  template <typename MakeText>
-  void Route(const RefString& category, int32_t level, MakeText makeText) noexcept;
-
-  static void Deliver(napi_env env, napi_ref logger, const std::string& category, int32_t level,
-                      const std::string& message) noexcept;
+  static void Deliver(napi_env env, Installation* installation, const char* category,
+                      size_t categoryLength, bool clientCategory, int32_t level,
+                      const Line& line) noexcept;
   static void ReportContained(napi_env env, napi_value error) noexcept;
   static void ReportConversionFailure(napi_env env) noexcept;
+  static void DeleteReferences(napi_env env, Installation* installation);
 
   // Node-API callbacks of an installation.
   static void DeliverQueued(napi_env env, napi_value, void* context, void* data);
@@ -63,6 +67,9 @@ class JsLogger {
   std::mutex mutex_;
   LogFilter filter_;
   Installation* current_ = nullptr;
+  // The filter's threshold for client lines, kept beside it so that a line the filter drops costs
+  // neither the lock nor a lookup.
+  std::atomic<int32_t> clientThreshold_{kNativeError};
 };
 
 // The callback that OrloApi.initialize hands to OrloApi_SetLogger. Nothing escapes it into the

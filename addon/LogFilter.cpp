@@ -35,14 +35,18 @@ bool LogFilter::IsEnabled(const char* category, int32_t level) const {
 }
 
 bool LogFilter::IsEnabled(const RefString& category, int32_t level) const {
+  return level >= ThresholdFor(category);
+}
+
+int32_t LogFilter::ThresholdFor(const RefString& category) const {
   // A loop rather than recursion: the number of dots is up to whoever names the category.
   const RefString* key = &category;
   std::optional<RefString> prefix;
   for (;;) {
     auto found = categoryFilter.find(*key);
-    if (found != categoryFilter.end()) return level >= found->second;
+    if (found != categoryFilter.end()) return found->second;
     const uint64_t dot = key->rfind('.');
-    if (dot == RefString::npos) return level >= minLevel;
+    if (dot == RefString::npos) return minLevel;
     RefString shorter = key->substr(0, dot);
     prefix.emplace(shorter);
     key = &*prefix;

@@ -34,6 +34,8 @@ struct LogFilter {
   // "a"), else minLevel. A null category is the empty one.
   bool IsEnabled(const char* category, int32_t level) const;
   bool IsEnabled(const RefString& category, int32_t level) const;
+  // The level from which lines of the category pass.
+  int32_t ThresholdFor(const RefString& category) const;
 };
 
 }  // namespace Kestrine

@@ -22,9 +22,9 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
     exports.Set("getWendraRegionCode", Napi::Function::New<GetWendraRegionCode>(env));
   }
   exports.DefineProperties({
-      Napi::PropertyDescriptor::Value("version", Napi::String::New(env, kVersion),
-                                      static_cast<napi_property_attributes>(napi_enumerable |
-                                                                            napi_configurable)),
+      Napi::PropertyDescriptor::Value(
+          "version", Napi::String::New(env, kVersion),
+          static_cast<napi_property_attributes>(napi_enumerable | napi_configurable)),
       Napi::PropertyDescriptor::Accessor<JsLogger::GetLogger, JsLogger::SetLogger>("logger"),
   });
   return exports;
@@ -37,7 +37,7 @@ napi_value RegisterModule(napi_env env, napi_value exports) {
 napi_module moduleDescriptor = {
     1,                       // nm_version
     0,                       // nm_flags
-    __FILE__,                // nm_filename
+    __FILE_NAME__,           // nm_filename: diagnostic only, no build path in the binary
     RegisterModule,          // nm_register_func
     "PlenxConnectorNative",  // nm_modname
     nullptr,                 // nm_priv
@@ -53,7 +53,9 @@ void ConstructLoggerBridge() { JsLogger::Instance(); }
 
 // The C runtime runs the initializer table .CRT$XCA..XCZ in section-name order while the DLL is
 // attached. The logger bridge sits at XCT and the registration at XCU (where the host's own module
-// macro puts it), so the bridge exists before any environment can initialize the module.
+// macro puts it), so the bridge exists before any environment can initialize the module. Both run
+// before the DLL's ordinary C++ static constructors: they may touch only constant-initialized data
+// and what they construct on first use.
 extern "C" {
 
 __attribute__((section(".CRT$XCT"), used)) void (*orloclientConstructLoggerBridge)(void) =

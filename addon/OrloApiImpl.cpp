@@ -31,17 +31,17 @@ std::wstring ReadUtf16Property(const Napi::Object& object, const char* name) {
 
 Napi::Object OrloApiImpl::Init(Napi::Env env, Napi::Object exports) {
   Napi::HandleScope scope(env);
-  Napi::Function constructor = DefineClass(
-      env, "OrloApi",
-      {
-          InstanceMethod<&OrloApiImpl::Initialize>("initialize"),
-          InstanceMethod<&OrloApiImpl::IsInstalled>("isInstalled"),
-          InstanceMethod<&OrloApiImpl::IsRunning>("isRunning"),
-          InstanceMethod<&OrloApiImpl::IsUserSessionActive>("isUserSessionActive"),
-          InstanceMethod<&OrloApiImpl::InitiateTokenRequest>("initiateTokenRequest"),
-          InstanceMethod<&OrloApiImpl::GetAuthUrl>("getAuthUrl"),
-          InstanceMethod<&OrloApiImpl::ShowSignInDialog>("showSignInDialog"),
-      });
+  Napi::Function constructor =
+      DefineClass(env, "OrloApi",
+                  {
+                      InstanceMethod<&OrloApiImpl::Initialize>("initialize"),
+                      InstanceMethod<&OrloApiImpl::IsInstalled>("isInstalled"),
+                      InstanceMethod<&OrloApiImpl::IsRunning>("isRunning"),
+                      InstanceMethod<&OrloApiImpl::IsUserSessionActive>("isUserSessionActive"),
+                      InstanceMethod<&OrloApiImpl::InitiateTokenRequest>("initiateTokenRequest"),
+                      InstanceMethod<&OrloApiImpl::GetAuthUrl>("getAuthUrl"),
+                      InstanceMethod<&OrloApiImpl::ShowSignInDialog>("showSignInDialog"),
+                  });
   exports.Set("OrloApi", constructor);
   // One reference per environment, not one process-wide slot: with worker threads several
   // environments define the class, and a shared slot would be overwritten by the next one (deleting
@@ -112,10 +112,11 @@ void OrloApiImpl::InitiateTokenRequest(const Napi::CallbackInfo& info) {
   std::wstring redirectUri = ReadUtf16Property(request, "redirectUri");
   std::wstring codeChallenge = ReadUtf16Property(request, "codeChallenge");
   std::wstring state = ReadUtf16Property(request, "state");
-  int32_t code = OrloApi_InitiateTokenRequest(handle, clientId.c_str(), scopes.c_str(),
-                                              redirectUri.c_str(), codeChallenge.c_str(),
-                                              state.c_str());
-  if (code != 0) ThrowClientError(env, "OrloApi_InitiateTokenRequest failed with error code ", code);
+  int32_t code =
+      OrloApi_InitiateTokenRequest(handle, clientId.c_str(), scopes.c_str(), redirectUri.c_str(),
+                                   codeChallenge.c_str(), state.c_str());
+  if (code != 0)
+    ThrowClientError(env, "OrloApi_InitiateTokenRequest failed with error code ", code);
 }
 
 Napi::Value OrloApiImpl::GetAuthUrl(const Napi::CallbackInfo& info) {

@@ -22,6 +22,10 @@ int32_t LoadRefCount(const RefStringRep* rep) {
   return __atomic_load_n(&rep->refCount, __ATOMIC_SEQ_CST);
 }
 
+// Every text of length 0 is the empty representation and every block made here holds at least one
+// character, so only an empty text needs the library asked: copies of other texts skip the call.
+bool IsEmptyRep(const RefStringRep* rep) { return rep->length == 0 && rep == EmptyRep(); }
+
 }  // namespace
 
 RefStringRep* RefString::AcquireRep(uint64_t capacity, uint64_t length) {
@@ -79,13 +83,13 @@ RefString::RefString(const RefString& other) : characters_(nullptr) {
     if (source->length != 0) std::memcpy(characters_, other.characters_, source->length);
     return;
   }
-  if (source != EmptyRep()) __atomic_add_fetch(&source->refCount, 1, __ATOMIC_SEQ_CST);
+  if (!IsEmptyRep(source)) __atomic_add_fetch(&source->refCount, 1, __ATOMIC_SEQ_CST);
   characters_ = other.characters_;
 }
 
 RefString::~RefString() {
   RefStringRep* rep = Rep();
-  if (rep == EmptyRep()) return;
+  if (IsEmptyRep(rep)) return;
   if (__atomic_fetch_add(&rep->refCount, -1, __ATOMIC_SEQ_CST) <= 0) {
     kestrineAllocator_free(rep, rep->capacity + kBlockOverhead);
   }

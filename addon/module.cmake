@@ -1,4 +1,4 @@
-# orloclient-addon.node: the module PlenxConnectorNative (registration, exports, the OrloApi class and
+# orloclient-addon.node: the module PlenxConnectorNative (registration, exports, the OrloApi class,
 # the client error codes), its script tests and its benchmark.
 #
 # Node-API comes from HostShim.dll (never from node.exe), the client functions from OrloApi.dll (the
@@ -34,3 +34,41 @@ if(FENNOR_CAN_RUN_TARGETS)
       LABELS addon)
   endforeach()
 endif()
+
+# Imports: Node-API from HostShim, the client and the allocator libraries, system DLLs; nothing else.
+fennor_check_windows_imports(orloclient-addon
+  ALLOWED HostShim.dll OrloApi.dll KestrineAllocator.dll)
+
+# The built file: its single export and the order of its load-time initializers.
+string(REGEX REPLACE "objdump$" "nm" _fennor_nm "${FENNOR_OBJDUMP}")
+add_test(NAME orloclient-addon.binary
+  COMMAND "${CMAKE_COMMAND}" -DADDON=$<TARGET_FILE:orloclient-addon> -DOBJDUMP=${FENNOR_OBJDUMP}
+          -DNM=${_fennor_nm} -P "${CMAKE_CURRENT_SOURCE_DIR}/tests/CheckAddonBinary.cmake")
+
+if(FENNOR_CAN_RUN_TARGETS)
+  add_library(crt_order_probe SHARED
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrderProbeLate.cpp"
+    "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrderProbeEarly.cpp")
+  target_compile_definitions(crt_order_probe PRIVATE CRT_ORDER_PROBE_BUILDING)
+  fennor_add_gtest(crt_order_tests
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/tests/CrtOrder_test.cpp"
+    LIBRARIES crt_order_probe)
+  target_include_directories(crt_order_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/tests")
+endif()
+
+# Benchmark baseline (not a test): addon/bench/run-is-running.
+add_library(is_running_baseline MODULE EXCLUDE_FROM_ALL
+  "${CMAKE_CURRENT_SOURCE_DIR}/bench/IsRunningBaseline.cpp")
+set_target_properties(is_running_baseline PROPERTIES
+  PREFIX ""
+  SUFFIX ".node"
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
+target_link_libraries(is_running_baseline PRIVATE hostshim_imports fennor_node_addon_api)
+add_library(orloapi_bench_client SHARED EXCLUDE_FROM_ALL
+  "${CMAKE_CURRENT_SOURCE_DIR}/bench/BenchClient.cpp")
+target_include_directories(orloapi_bench_client PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+set_target_properties(orloapi_bench_client PROPERTIES
+  OUTPUT_NAME OrloApi
+  PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin/bench-client"
+  ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/lib/bench-client")

@@ -54,3 +54,33 @@ TEST(BridgeText, Utf8ToUtf16) {
 }
 
 }  // namespace
+
+namespace {
+
+// The quick check must accept exactly what the standard converter accepts: compared over every
+// sequence of up to four units drawn from the units where the rules change.
+TEST(BridgeText, WellFormedCheckAgreesWithTheConverter) {
+  const char16_t interesting[] = {u'a', 0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDBFF,
+                                  0xDC00, 0xDFFF, 0xE000, 0xFFFD, 0xFFFF};
+  const size_t n = sizeof(interesting) / sizeof(interesting[0]);
+  std::u16string text;
+  for (size_t length = 1; length <= 4; ++length) {
+    size_t combinations = 1;
+    for (size_t i = 0; i < length; ++i) combinations *= n;
+    for (size_t index = 0; index < combinations; ++index) {
+      text.clear();
+      for (size_t i = 0, rest = index; i < length; ++i, rest /= n) text += interesting[rest % n];
+      bool converterAccepts = true;
+      try {
+        Utf16ToUtf8(text.data(), text.size());
+      } catch (const std::range_error&) {
+        converterAccepts = false;
+      }
+      ASSERT_EQ(Kestrine::bridge_text::IsWellFormedUtf16(text.data(), text.size()),
+                converterAccepts)
+          << "at combination " << index << " of length " << length;
+    }
+  }
+}
+
+}  // namespace

@@ -88,3 +88,16 @@ test('OrloApi: objects are instances, subclasses work', () => {
   api.initialize();
   assert.equal(api.extra(), true);
 });
+
+test('the TypeScript declarations describe the same module', () => {
+  const fs = require('node:fs');
+  const path = require('node:path');
+  const dts = fs.readFileSync(path.resolve(__dirname, '../orloclient-addon.d.ts'), 'utf8');
+  const declared = [...dts.matchAll(/^export (?:function|const|let|class) (\w+)/gm)]
+      .map((m) => m[1]);
+  assert.deepEqual(declared.sort(), Reflect.ownKeys(native).sort());
+  const classBody = dts.match(/^export class OrloApi \{([\s\S]*?)^\}/m)[1];
+  const methods = [...classBody.matchAll(/^ {2}(\w+)\(/gm)].map((m) => m[1])
+      .filter((name) => name !== 'constructor');
+  assert.deepEqual(methods, METHODS);
+});

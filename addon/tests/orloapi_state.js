@@ -147,3 +147,12 @@ test('a failed call leaves the object usable', () => {
   sim.configure();
   assert.equal(api.isRunning(), true);
 });
+
+test('initialize hands the client the bridge callback: client lines reach the script logger', () => {
+  const lines = [];
+  native.logger = {categoryFilter: {}, logInfo: (category, text) => lines.push([category, text])};
+  sim.configure({logs: [{level: -3, text: 'during the query', during: 'OrloApi_IsRunning'}]});
+  const {api} = sim.initializedApi(native);
+  api.isRunning();
+  assert.deepEqual(lines, [['orloapi', 'during the query']]);
+});

@@ -38,7 +38,7 @@ test('initiateTokenRequest hands the five texts over unchanged', () => {
   assert.equal(lastCall('OrloApi_InitiateTokenRequest').args.clientId, 'ab');
 });
 
-test('initiateTokenRequest reads each property once, in order, and stops at the first bad one', () => {
+test('initiateTokenRequest reads each property once, in order, stopping at a bad one', () => {
   const {api} = sim.initializedApi(native);
   const recordingRequest = (values) => {
     const reads = [];
@@ -147,6 +147,15 @@ test('getAuthUrl asks for the federated-authentication URL and returns it as tex
   sim.configure({authUrl: long + 'b'});
   assert.throws(() => api.getAuthUrl(),
       {message: 'OrloApi_GetWendraUrl failed with error code APIERR_INVALID_ARGUMENT'});
+});
+
+test('getAuthUrl never reads past its buffer when the client leaves out the terminator', () => {
+  const {api} = sim.initializedApi(native);
+  sim.configure({authUrl: 'https://short.example/', authUrlUnterminated: true});
+  assert.equal(api.getAuthUrl(), 'https://short.example/');
+  sim.configure({authUrl: 'h'.repeat(1024), authUrlUnterminated: true});
+  assert.throws(() => api.getAuthUrl(), (e) => e.constructor === Error &&
+      e.message === 'OrloApi_GetWendraUrl returned a URL without a terminator');
 });
 
 test('getAuthUrl turns text that is not valid UTF-16 into a script error', () => {

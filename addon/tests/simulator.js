@@ -1,6 +1,6 @@
 'use strict';
 // Shared by the addon's script tests: loads the addon and drives the client simulator (OrloApi.dll
-// stand-in) through its configuration file and call log, one private pair of files per test process.
+// stand-in) through its configuration file and call log: one private pair of files per process.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');

@@ -41,15 +41,15 @@ const expectedReport = {
   url: 'https://login.orlo.example/federated/signin',
 };
 
-test('a worker loads the module first and uses it; its handle is released when it ends', async () => {
+test('a worker loads the module first; its handle is released when it ends', async () => {
   sim.configure();
   for (const exitAbruptly of [false, true]) {
     sim.clearCalls();
     assert.deepEqual(await runWorker({exitAbruptly}), expectedReport);
     const calls = sim.calls();
     const handle = calls.find((c) => c.fn === 'OrloApi_InitializeApi').result;
-    assert.deepEqual(calls.filter((c) => c.fn === 'OrloApi_FreeApi').map((c) => [c.handle, c.result]),
-        [[handle, 0]], `exitAbruptly: ${exitAbruptly}`);
+    const frees = calls.filter((c) => c.fn === 'OrloApi_FreeApi');
+    assert.deepEqual(frees.map((c) => [c.handle, c.result]), [[handle, 0]], `abrupt: ${exitAbruptly}`);
   }
 });
 

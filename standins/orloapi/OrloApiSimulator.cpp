@@ -1,10 +1,9 @@
 // The client simulator: OrloApi.dll's nine functions, driven by the configuration file and recorded
 // in the call log (see README.md in this folder for the contract).
 #define ORLOAPI_BUILDING_LIBRARY
-#include "OrloApiClient.h"
-
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -13,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "OrloApiClient.h"
 #include "SimBrowser.h"
 #include "SimConfig.h"
 #include "SimLog.h"
@@ -128,11 +128,12 @@ int32_t StatusQuery(const char* function, OrloApiHandle handle, bool* answer, Re
   record.AddArg("preset", answer == nullptr
                               ? std::string("null")
                               : std::to_string(*reinterpret_cast<unsigned char*>(answer)));
-  return RunClientCall(function, handle, record, [&](const SimConfig& config, Client&, CallRecord&) {
-    if (answer == nullptr) return kInvalidArgument;
-    *answer = read(config);
-    return 0;
-  });
+  return RunClientCall(function, handle, record,
+                       [&](const SimConfig& config, Client&, CallRecord&) {
+                         if (answer == nullptr) return kInvalidArgument;
+                         *answer = read(config);
+                         return 0;
+                       });
 }
 
 }  // namespace
@@ -186,21 +187,28 @@ int32_t OrloApi_GetWendraUrl(OrloApiHandle handle, const wchar_t* key, wchar_t* 
   CallRecord record("OrloApi_GetWendraUrl");
   record.AddArg("key", JsonOptionalWide(key));
   record.AddArg("size", size == nullptr ? std::string("null") : std::to_string(*size));
-  return RunClientCall(
-      "OrloApi_GetWendraUrl", handle, record, [&](const SimConfig& config, Client&, CallRecord&) {
-        if (key == nullptr || buffer == nullptr || size == nullptr) return kInvalidArgument;
-        if (std::wstring_view(key) != kAuthUrlKey) return kNotFound;
-        const std::wstring& url = config.authUrl;
-        // Too small a buffer gets nothing but the size it would need.
-        if (url.size() + 1 > *size) {
-          *size = static_cast<uint32_t>(url.size() + 1);
-          return kInvalidArgument;
-        }
-        url.copy(buffer, url.size());
-        buffer[url.size()] = L'\0';
-        *size = static_cast<uint32_t>(url.size() + 1);
-        return 0;
-      });
+  return RunClientCall("OrloApi_GetWendraUrl", handle, record,
+                       [&](const SimConfig& config, Client&, CallRecord&) {
+                         if (key == nullptr || buffer == nullptr || size == nullptr)
+                           return kInvalidArgument;
+                         if (std::wstring_view(key) != kAuthUrlKey) return kNotFound;
+                         const std::wstring& url = config.authUrl;
+                         if (config.authUrlUnterminated) {
+                           size_t units = std::min<size_t>(url.size(), *size);
+                           url.copy(buffer, units);
+                           *size = static_cast<uint32_t>(units);
+                           return 0;
+                         }
+                         // Too small a buffer gets nothing but the size it would need.
+                         if (url.size() + 1 > *size) {
+                           *size = static_cast<uint32_t>(url.size() + 1);
+                           return kInvalidArgument;
+                         }
+                         url.copy(buffer, url.size());
+                         buffer[url.size()] = L'\0';
+                         *size = static_cast<uint32_t>(url.size() + 1);
+                         return 0;
+                       });
 }
 
 int32_t OrloApi_InitiateTokenRequest(OrloApiHandle handle, const wchar_t* clientId,
@@ -218,8 +226,7 @@ int32_t OrloApi_InitiateTokenRequest(OrloApiHandle handle, const wchar_t* client
                            return kInvalidArgument;
                          }
                          if (config.browser) {
-                           record.AddMember("browser",
-                                            OpenRedirectLikeBrowser(redirectUri, state));
+                           record.AddMember("browser", OpenRedirectLikeBrowser(redirectUri, state));
                          }
                          return 0;
                        });

@@ -23,7 +23,8 @@ std::string CallFailed(const char* call, long status) {
 std::wstring RegisteredOpenCommand(const std::wstring& scheme) {
   std::wstring path = L"Software\\Classes\\" + scheme + L"\\shell\\open\\command";
   ScopedRegKey key;
-  LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+  LSTATUS status =
+      RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
   if (status != ERROR_SUCCESS) throw BrowserError(CallFailed("RegOpenKeyExW", status));
   DWORD type = 0, bytes = 0;
   status = RegQueryValueExW(key.Get(), nullptr, nullptr, &type, nullptr, &bytes);
@@ -43,8 +44,9 @@ std::wstring RandomCode() {
   static std::atomic<unsigned> sequence{0};
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  unsigned long long mixed = static_cast<unsigned long long>(now.QuadPart) * 6364136223846793005ULL +
-                             GetCurrentProcessId() * 1442695040888963407ULL + (++sequence);
+  unsigned long long mixed =
+      static_cast<unsigned long long>(now.QuadPart) * 6364136223846793005ULL +
+      GetCurrentProcessId() * 1442695040888963407ULL + (++sequence);
   wchar_t text[17];
   std::swprintf(text, 17, L"%016llx", mixed);
   return text;

@@ -1,23 +1,29 @@
 #include "SimConfig.h"
 
-#include <windows.h>
-
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
+#include <windows.h>
 
 #include <string>
 
 #include "SimResources.h"
 #include "SimText.h"
 
+// <windows.h> turns GetObject into GetObjectA; RapidJSON's member of that name must stay itself.
+#undef GetObject
+
 namespace orlosim {
 namespace {
 
 constexpr const char* kClientFunctions[] = {
-    "OrloApi_InitializeApi",        "OrloApi_SetLogger",
-    "OrloApi_IsInstalled",          "OrloApi_IsRunning",
-    "OrloApi_IsUserSessionActive",  "OrloApi_GetWendraUrl",
-    "OrloApi_InitiateTokenRequest", "OrloApi_ShowSnoozableLoginWindow",
+    "OrloApi_InitializeApi",
+    "OrloApi_SetLogger",
+    "OrloApi_IsInstalled",
+    "OrloApi_IsRunning",
+    "OrloApi_IsUserSessionActive",
+    "OrloApi_GetWendraUrl",
+    "OrloApi_InitiateTokenRequest",
+    "OrloApi_ShowSnoozableLoginWindow",
     "OrloApi_FreeApi",
 };
 
@@ -125,6 +131,8 @@ SimConfig ParseConfig(const std::string& json) {
       config.running = ReadBool(value, "running");
     } else if (name == "userSessionActive") {
       config.userSessionActive = ReadBool(value, "userSessionActive");
+    } else if (name == "authUrlUnterminated") {
+      config.authUrlUnterminated = ReadBool(value, "authUrlUnterminated");
     } else if (name == "browser") {
       config.browser = ReadBool(value, "browser");
     } else if (name == "authUrl" || name == "authUrlUnits") {

@@ -1,5 +1,5 @@
-// The simulator's behaviour, read from the JSON file that ORLOAPI_SIM_CONFIG names. The file is read
-// afresh at every client call, so a test can change the simulated client between two calls.
+// The simulator's behaviour, read from the JSON file that ORLOAPI_SIM_CONFIG names. The file is
+// read afresh at every client call, so a test can change the simulated client between two calls.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,8 @@ struct SimConfig {
   bool running = true;
   bool userSessionActive = false;
   bool browser = false;
+  // A faulty client: the URL is written without its terminating NUL (cut to the buffer's size).
+  bool authUrlUnterminated = false;
   std::map<std::string, int32_t, std::less<>> errors;  // client function name -> returned code
   std::wstring authUrl = L"https://login.orlo.example/federated/signin";
   std::vector<LogLine> logs;

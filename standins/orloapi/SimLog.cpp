@@ -43,9 +43,9 @@ void CallRecord::Write() const {
   std::optional<std::wstring> path = LogPath();
   if (!path) return;
 
-  std::string line = "{\"fn\":" + JsonStringFromUtf8(function_) + ",\"handle\":" +
-                     (handle_ ? std::to_string(*handle_) : std::string("null")) + ",\"args\":{" +
-                     args_ + "},\"result\":" + result_;
+  std::string line = "{\"fn\":" + JsonStringFromUtf8(function_) +
+                     ",\"handle\":" + (handle_ ? std::to_string(*handle_) : std::string("null")) +
+                     ",\"args\":{" + args_ + "},\"result\":" + result_;
   if (!extra_.empty()) line += "," + extra_;
   line += "}\n";
 

@@ -55,7 +55,8 @@ void AppendJsonCodePoint(std::string& out, char32_t cp) {
 
 std::wstring Utf8ToWide(std::string_view utf8) {
   if (utf8.empty()) return {};
-  int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  int units =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(units), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), units);
   return wide;
@@ -63,8 +64,8 @@ std::wstring Utf8ToWide(std::string_view utf8) {
 
 std::string WideToUtf8Lossy(std::wstring_view wide) {
   if (wide.empty()) return {};
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                  nullptr, nullptr);
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                  0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), bytes,
                       nullptr, nullptr);

@@ -1,9 +1,8 @@
 // The client simulator as a caller sees it: configuration read at every call, the call log, log
 // lines through the callback, handles, and the browser act.
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <sstream>
@@ -135,11 +134,10 @@ TEST_F(SimulatorTest, CallLogRecordsArgumentsAsReceivedAndResults) {
   EXPECT_THAT(log[0], HasSubstr(R"("fn":"OrloApi_InitializeApi","handle":null)"));
   std::string number = log[0].substr(log[0].find(R"("result":)") + 9);
   number = number.substr(0, number.find('}'));
-  EXPECT_EQ(log[1],
-            R"({"fn":"OrloApi_InitiateTokenRequest","handle":)" + number +
-                R"(,"args":{"clientId":"id","scopes":"a b","redirectUri":"myapp://cb",)"
-                "\"codeChallenge\":\"\xC3\xA9\xF0\x9F\x98\x80\",\"state\":\"x\\ud800y\"},"
-                R"("result":0})");
+  EXPECT_EQ(log[1], R"({"fn":"OrloApi_InitiateTokenRequest","handle":)" + number +
+                        R"(,"args":{"clientId":"id","scopes":"a b","redirectUri":"myapp://cb",)"
+                        "\"codeChallenge\":\"\xC3\xA9\xF0\x9F\x98\x80\",\"state\":\"x\\ud800y\"},"
+                        R"("result":0})");
   EXPECT_THAT(log[2], HasSubstr(R"("args":{"parent":-1},"result":0)"));
   EXPECT_THAT(log[3], HasSubstr(R"("args":{"parent":4660},"result":7)"));
   EXPECT_EQ(log[4], R"({"fn":"OrloApi_FreeApi","handle":)" + number + R"(,"args":{},"result":0})");
@@ -211,9 +209,9 @@ TEST_F(SimulatorTest, ReleasedAndUnknownHandlesAreRefused) {
 TEST_F(SimulatorTest, UnusableConfigurationFailsEveryCall) {
   OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
   bool running = false;
-  for (const char* config : {R"({"running": "yes"})", R"({"runing": true})", "{not json",
-                             R"({"errors": {"OrloApi_Nothing": 1}})",
-                             R"({"logs": [{"level": 1, "text": "x"}]})"}) {
+  for (const char* config :
+       {R"({"running": "yes"})", R"({"runing": true})", "{not json",
+        R"({"errors": {"OrloApi_Nothing": 1}})", R"({"logs": [{"level": 1, "text": "x"}]})"}) {
     SCOPED_TRACE(config);
     Configure(config);
     EXPECT_EQ(OrloApi_IsRunning(handle, &running), -103);
@@ -231,9 +229,10 @@ TEST_F(SimulatorTest, BrowserStartsTheRegisteredOpenCommandWithTheRedirectUrl) {
   target = target.substr(0, target.find_last_of(L'\\') + 1) + L"sim_browser_target.exe";
   std::wstring command = L"\"" + target + L"\" --open-url \"%1\"";
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\orlosimtest\\shell\\open\\command",
-                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\orlosimtest\\shell\\open\\command", 0,
+                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                  static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);

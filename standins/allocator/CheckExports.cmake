@@ -1,0 +1,25 @@
+# cmake -DOBJDUMP=... -DDLL=... -P CheckExports.cmake
+# The DLL must export the allocator's three functions and nothing else: the test hooks stay out of
+# anything the addon could import.
+execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump -p ${DLL} failed")
+endif()
+# The export names are the lines "[ n] name" that follow "[Ordinal/Name Pointer] Table".
+string(REPLACE "\n" ";" lines "${dump}")
+set(names "")
+set(inTable FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "Ordinal/Name Pointer\\] Table")
+    set(inTable TRUE)
+  elseif(inTable AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] ([A-Za-z_][A-Za-z0-9_]*)$")
+    list(APPEND names "${CMAKE_MATCH_1}")
+  elseif(inTable)
+    break()
+  endif()
+endforeach()
+list(SORT names)
+set(expected kestrineAllocator_free kestrineAllocator_getNullRefBuffer kestrineAllocator_malloc)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "KestrineAllocator.dll exports [${names}], expected [${expected}]")
+endif()
