@@ -112,8 +112,13 @@ Expected ExpectedFor(const std::string& bytes) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> converter;
+  // Well-formed UTF-8 is exactly what converts to well-formed UTF-16 and back to the same bytes.
+  const std::string text = member->value.GetString();
   try {
-    expected.name = converter.from_bytes(member->value.GetString());
+    expected.name = converter.from_bytes(text);
+    if (!IsWellFormedUtf16(expected.name) || converter.to_bytes(expected.name) != text) {
+      return expected;
+    }
   } catch (const std::range_error&) {
     return expected;
   }
