@@ -63,7 +63,11 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> converter;
-  return converter.from_bytes(utf8);
+  std::u16string utf16 = converter.from_bytes(utf8);
+  // A sequence cut short at the very end counts as "partial", not as an error: the converter stops
+  // there and returns what it has, so "ab\xE8" would come back as "ab", another pipe's name.
+  if (converter.converted() != utf8.size()) throw std::range_error("bad conversion");
+  return utf16;
 #pragma GCC diagnostic pop
 }
 

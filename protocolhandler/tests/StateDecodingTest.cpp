@@ -125,6 +125,12 @@ std::vector<Row> Rows() {
        false, u"", ""},
       {"surrogate pair as two raw three-byte sequences",
        RedirectWithJson("{\"pipeName\":\"\xED\xA0\xBD\xED\xB8\x80\"}"), false, u"", ""},
+      // A multi-byte sequence cut short at the end must not be dropped quietly: what is left would
+      // name another pipe.
+      {"truncated sequence at the end of the name", RedirectWithJson("{\"pipeName\":\"ab\xE8\"}"),
+       false, u"", ""},
+      {"truncated sequence before the last character",
+       RedirectWithJson("{\"pipeName\":\"firs\xE8t\",\"pipeName\":\"second\"}"), false, u"", ""},
       {"last code points before and after the surrogates",
        RedirectWithJson("{\"pipeName\":\"\xED\x9F\xBF\xEE\x80\x80\"}"), true, u"\uD7FF\uE000",
        ""},
