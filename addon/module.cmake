@@ -26,7 +26,7 @@ install(FILES "${CMAKE_CURRENT_SOURCE_DIR}/orloclient-addon.d.ts" DESTINATION "$
 # client simulator and the allocator live in bin/sim, which Wine adds to the Windows PATH.
 if(FENNOR_CAN_RUN_TARGETS)
   string(REPLACE "/" "\\" _fennor_sim_dir "Z:${CMAKE_BINARY_DIR}/bin/sim")
-  foreach(script exports orloapi_state sign_in handles worker hostile)
+  foreach(script exports orloapi_state sign_in handles worker hostile hostile_inputs)
     fennor_add_node_test(addon.${script} "${CMAKE_CURRENT_SOURCE_DIR}/tests/${script}.js"
       ENVIRONMENT
         "WINEPATH=${_fennor_sim_dir}"

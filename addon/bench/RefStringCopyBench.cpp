@@ -114,6 +114,12 @@ int main(int argc, char** argv) {
                 "  std::string/RefString %.2f\n",
                 measure, ref, collector.allocations[refName], std,
                 collector.allocations[stdName], std / ref);
+    // One line for tools/bench: name|figure|baseline|ratio|target|holds. The promise is that a
+    // copy is an atomic increment and never allocates; the time ratio is for information.
+    std::printf("BENCH|RefString %s vs std::string (20 bytes)|%.2f ns, %.2f allocs|%.2f ns, %.2f allocs|"
+                "%.2f|0 allocs per copy|%s\n",
+                measure, ref, collector.allocations[refName], std, collector.allocations[stdName],
+                ref / std, collector.allocations[refName] == 0 ? "yes" : "no");
   }
   return 0;
 }

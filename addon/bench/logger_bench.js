@@ -60,5 +60,12 @@ console.log(`dropped line:   ClientLogSink ${droppedNs.toFixed(1)} ns/line, empt
 console.log(`delivered line: bridge ${mps(bridgeRate)}; napi_call_function with ready strings ` +
             `${mps(baselineRate)}: ${(100 * bridgeRate / baselineRate).toFixed(1)}% ` +
             `(target >= 70%: ${bridgeRate >= 0.7 * baselineRate ? 'met' : 'NOT met'})`);
+// Lines for tools/bench: name|figure|baseline|ratio|target|holds.
+console.log(`BENCH|logger: dropped client line vs empty native call|${droppedNs.toFixed(1)} ns|` +
+            `${emptyNs.toFixed(1)} ns|${(droppedNs / emptyNs).toFixed(1)}|< 100 ns (absolute)|` +
+            `${droppedNs < 100 ? 'yes' : 'no'}`);
+console.log(`BENCH|logger: delivered lines/s vs napi_call_function|${mps(bridgeRate)}|` +
+            `${mps(baselineRate)}|${(bridgeRate / baselineRate).toFixed(3)}|>= 0.70|` +
+            `${bridgeRate >= 0.7 * baselineRate ? 'yes' : 'no'}`);
 console.log(`                napi_call_function with a new message string each call ` +
             `${mps(floorRate)}: bridge at ${(100 * bridgeRate / floorRate).toFixed(1)}% of it`);

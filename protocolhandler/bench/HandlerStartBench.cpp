@@ -142,5 +142,12 @@ int main(int argc, char** argv) {
               handlerMedian * 1000);
   std::printf("ratio handler/trivial:           %.3f (limit 1.25)\n", handlerMedian / base);
   std::printf("ratio handler/trivial+decoder:   %.3f\n", handlerMedian / floor);
+  // One line per comparison for tools/bench: name|figure|baseline|ratio|target|holds.
+  std::printf("BENCH|handler start-up vs trivial GUI program|%.1f ms|%.1f ms|%.3f|<= 1.25|%s\n",
+              handlerMedian * 1000, base * 1000, handlerMedian / base,
+              handlerMedian / base <= 1.25 ? "yes" : "no");
+  std::printf("BENCH|handler start-up vs trivial program + decoder|%.1f ms|%.1f ms|%.3f|<= 1.25|%s\n",
+              handlerMedian * 1000, floor * 1000, handlerMedian / floor,
+              handlerMedian / floor <= 1.25 ? "yes" : "no");
   return 0;
 }

@@ -117,6 +117,23 @@ std::vector<Row> Rows() {
        u"\U0001F600", ""},
       {"malformed UTF-8 in the name", RedirectWithJson("{\"pipeName\":\"a\xC3\x28\"}"), false, u"",
        ""},
+      // Surrogate code points are not UTF-8, whichever way they arrive; a lone one would make a
+      // name that is not well-formed UTF-16.
+      {"escaped lone low surrogate", RedirectWithJson(R"({"pipeName":"a\udddd"})"), false, u"",
+       ""},
+      {"surrogate code point as raw bytes", RedirectWithJson("{\"pipeName\":\"a\xED\xB7\x9D\"}"),
+       false, u"", ""},
+      {"surrogate pair as two raw three-byte sequences",
+       RedirectWithJson("{\"pipeName\":\"\xED\xA0\xBD\xED\xB8\x80\"}"), false, u"", ""},
+      // A multi-byte sequence cut short at the end must not be dropped quietly: what is left would
+      // name another pipe.
+      {"truncated sequence at the end of the name", RedirectWithJson("{\"pipeName\":\"ab\xE8\"}"),
+       false, u"", ""},
+      {"truncated sequence before the last character",
+       RedirectWithJson("{\"pipeName\":\"firs\xE8t\",\"pipeName\":\"second\"}"), false, u"", ""},
+      {"last code points before and after the surrogates",
+       RedirectWithJson("{\"pipeName\":\"\xED\x9F\xBF\xEE\x80\x80\"}"), true, u"\uD7FF\uE000",
+       ""},
       {"bytes after a zero byte", RedirectWithJson(plain + std::string(1, '\0') + "garbage"), true,
        u"fennor-signin", ""},
       {"first of two pipeName members",
