@@ -20,9 +20,11 @@ typedef void (*OrloApiLogCallback)(int32_t level, const wchar_t* message);
 
 ORLOAPI_IMPORT OrloApiHandle OrloApi_InitializeApi(void* reserved);
 ORLOAPI_IMPORT int32_t OrloApi_SetLogger(OrloApiHandle handle, OrloApiLogCallback callback);
-ORLOAPI_IMPORT int32_t OrloApi_IsInstalled(OrloApiHandle handle, bool* installed);
-ORLOAPI_IMPORT int32_t OrloApi_IsRunning(OrloApiHandle handle, bool* running);
-ORLOAPI_IMPORT int32_t OrloApi_IsUserSessionActive(OrloApiHandle handle, bool* active);
+// The status queries fill a one-byte boolean, declared here as a plain byte: the client may write
+// any value, and a C++ bool holding anything but 0 or 1 is undefined behaviour to read.
+ORLOAPI_IMPORT int32_t OrloApi_IsInstalled(OrloApiHandle handle, uint8_t* installed);
+ORLOAPI_IMPORT int32_t OrloApi_IsRunning(OrloApiHandle handle, uint8_t* running);
+ORLOAPI_IMPORT int32_t OrloApi_IsUserSessionActive(OrloApiHandle handle, uint8_t* active);
 ORLOAPI_IMPORT int32_t OrloApi_GetWendraUrl(OrloApiHandle handle, const wchar_t* key, wchar_t* buffer,
                                             uint32_t* size);
 ORLOAPI_IMPORT int32_t OrloApi_InitiateTokenRequest(OrloApiHandle handle, const wchar_t* clientId,

@@ -82,10 +82,12 @@ void OrloApiImpl::Initialize(const Napi::CallbackInfo& info) {
 Napi::Value OrloApiImpl::CallStatusQuery(const Napi::CallbackInfo& info, StatusQuery query) {
   Napi::Env env = info.Env();
   CheckInitialized(env);
-  bool answer = false;
+  // Read as a byte, never as a bool: a client that writes 2 or 255 must give true, not undefined
+  // behaviour in the host.
+  uint8_t answer = 0;
   int32_t code = query(handle, &answer);
   if (code != 0) ThrowClientError(env, "OrloApi function failed with error code ", code);
-  return Napi::Boolean::New(env, answer);
+  return Napi::Boolean::New(env, answer != 0);
 }
 
 Napi::Value OrloApiImpl::IsInstalled(const Napi::CallbackInfo& info) {

@@ -25,7 +25,7 @@ struct OrloApiImpl : public Napi::ObjectWrap<OrloApiImpl> {
   Napi::Value GetAuthUrl(const Napi::CallbackInfo& info);
   void ShowSignInDialog(const Napi::CallbackInfo& info);
 
-  using StatusQuery = int32_t (*)(OrloApiHandle, bool*);
+  using StatusQuery = int32_t (*)(OrloApiHandle, uint8_t*);
 
   void CheckInitialized(Napi::Env env) const;
   Napi::Value CallStatusQuery(const Napi::CallbackInfo& info, StatusQuery query);

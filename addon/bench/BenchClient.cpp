@@ -19,16 +19,16 @@ int32_t OrloApi_SetLogger(OrloApiHandle handle, OrloApiLogCallback callback) {
   reinterpret_cast<Client*>(handle)->callback = callback;
   return 0;
 }
-int32_t OrloApi_IsInstalled(OrloApiHandle, bool* installed) {
-  *installed = true;
+int32_t OrloApi_IsInstalled(OrloApiHandle, uint8_t* installed) {
+  *installed = 1;
   return 0;
 }
-int32_t OrloApi_IsRunning(OrloApiHandle, bool* running) {
-  *running = true;
+int32_t OrloApi_IsRunning(OrloApiHandle, uint8_t* running) {
+  *running = 1;
   return 0;
 }
-int32_t OrloApi_IsUserSessionActive(OrloApiHandle, bool* active) {
-  *active = true;
+int32_t OrloApi_IsUserSessionActive(OrloApiHandle, uint8_t* active) {
+  *active = 1;
   return 0;
 }
 int32_t OrloApi_GetWendraUrl(OrloApiHandle, const wchar_t*, wchar_t* buffer, uint32_t* size) {

@@ -99,6 +99,29 @@ test('status queries report the client state', () => {
   assert.ok(queries.every((c) => c.args.preset === 0), 'each answer byte is preset to 0');
 });
 
+// The client fills a one-byte boolean, and nothing stops it from writing any byte: every non-zero
+// byte is true. Read as a C++ bool, 2 aborted the host, 255 gave a string and 128 NaN.
+test('status queries: any byte the client writes becomes a script boolean', () => {
+  const {api} = sim.initializedApi(native);
+  const QUERIES = [
+    {member: 'installed', call: () => api.isInstalled()},
+    {member: 'running', call: () => api.isRunning()},
+    {member: 'userSessionActive', call: () => api.isUserSessionActive()},
+  ];
+  const BYTES = [[0, false], [1, true], [2, true], [128, true], [255, true]];
+  for (const {member, call} of QUERIES) {
+    for (const [byte, expected] of BYTES) {
+      // The other two queries answer the opposite, so an answer read from the wrong member shows.
+      const config = {installed: !expected, running: !expected, userSessionActive: !expected};
+      config[member] = byte;
+      sim.configure(config);
+      const answer = call();
+      assert.equal(typeof answer, 'boolean', `${member} ${byte}: ${String(answer)}`);
+      assert.ok(answer === expected, `${member} ${byte}: ${String(answer)}`);
+    }
+  }
+});
+
 const NAMED_CODES = [
   [-100, 'APIERR_CLIENT_NOT_INSTALLED'],
   [-101, 'APIERR_CLIENT_NOT_RUNNING'],

@@ -122,12 +122,10 @@ std::string JsonOptionalWide(const wchar_t* text) {
 }
 
 template <typename Read>
-int32_t StatusQuery(const char* function, OrloApiHandle handle, bool* answer, Read read) {
+int32_t StatusQuery(const char* function, OrloApiHandle handle, uint8_t* answer, Read read) {
   CallRecord record(function);
   // The byte's value on entry shows whether the caller preset it.
-  record.AddArg("preset", answer == nullptr
-                              ? std::string("null")
-                              : std::to_string(*reinterpret_cast<unsigned char*>(answer)));
+  record.AddArg("preset", answer == nullptr ? std::string("null") : std::to_string(*answer));
   return RunClientCall(function, handle, record,
                        [&](const SimConfig& config, Client&, CallRecord&) {
                          if (answer == nullptr) return kInvalidArgument;
@@ -167,17 +165,17 @@ int32_t OrloApi_SetLogger(OrloApiHandle handle, OrloApiLogCallback callback) {
                        });
 }
 
-int32_t OrloApi_IsInstalled(OrloApiHandle handle, bool* installed) {
+int32_t OrloApi_IsInstalled(OrloApiHandle handle, uint8_t* installed) {
   return StatusQuery("OrloApi_IsInstalled", handle, installed,
                      [](const SimConfig& config) { return config.installed; });
 }
 
-int32_t OrloApi_IsRunning(OrloApiHandle handle, bool* running) {
+int32_t OrloApi_IsRunning(OrloApiHandle handle, uint8_t* running) {
   return StatusQuery("OrloApi_IsRunning", handle, running,
                      [](const SimConfig& config) { return config.running; });
 }
 
-int32_t OrloApi_IsUserSessionActive(OrloApiHandle handle, bool* active) {
+int32_t OrloApi_IsUserSessionActive(OrloApiHandle handle, uint8_t* active) {
   return StatusQuery("OrloApi_IsUserSessionActive", handle, active,
                      [](const SimConfig& config) { return config.userSessionActive; });
 }

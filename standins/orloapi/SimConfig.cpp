@@ -46,6 +46,15 @@ bool ReadBool(const Value& value, const char* member) {
   return value.GetBool();
 }
 
+// A status answer: true and false stand for the bytes 1 and 0; an integer is the byte itself.
+uint8_t ReadStatusByte(const Value& value, const char* member) {
+  if (value.IsBool()) return value.GetBool() ? 1 : 0;
+  if (!value.IsUint() || value.GetUint() > 255) {
+    throw ConfigError{std::string(member) + " must be a boolean or an integer from 0 to 255"};
+  }
+  return static_cast<uint8_t>(value.GetUint());
+}
+
 int32_t ReadInt32(const Value& value, const std::string& member) {
   if (!value.IsInt()) throw ConfigError{member + " must be a 32-bit integer"};
   return value.GetInt();
@@ -126,11 +135,11 @@ SimConfig ParseConfig(const std::string& json) {
     if (name == "initializeFails") {
       config.initializeFails = ReadBool(value, "initializeFails");
     } else if (name == "installed") {
-      config.installed = ReadBool(value, "installed");
+      config.installed = ReadStatusByte(value, "installed");
     } else if (name == "running") {
-      config.running = ReadBool(value, "running");
+      config.running = ReadStatusByte(value, "running");
     } else if (name == "userSessionActive") {
-      config.userSessionActive = ReadBool(value, "userSessionActive");
+      config.userSessionActive = ReadStatusByte(value, "userSessionActive");
     } else if (name == "authUrlUnterminated") {
       config.authUrlUnterminated = ReadBool(value, "authUrlUnterminated");
     } else if (name == "browser") {

@@ -21,9 +21,10 @@ struct LogLine {
 
 struct SimConfig {
   bool initializeFails = false;
-  bool installed = true;
-  bool running = true;
-  bool userSessionActive = false;
+  // The bytes the three status queries write. A real client may write any byte, not only 0 and 1.
+  uint8_t installed = 1;
+  uint8_t running = 1;
+  uint8_t userSessionActive = 0;
   bool browser = false;
   // A faulty client: the URL is written without its terminating NUL (cut to the buffer's size).
   bool authUrlUnterminated = false;

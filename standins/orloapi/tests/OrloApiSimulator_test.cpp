@@ -87,13 +87,13 @@ TEST_F(SimulatorTest, WithoutConfigurationTheClientIsInstalledAndRunningWithoutS
   SetEnvironmentVariableW(L"ORLOAPI_SIM_CONFIG", nullptr);
   OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
   ASSERT_NE(handle, nullptr);
-  bool installed = false, running = false, active = true;
+  uint8_t installed = 0, running = 0, active = 1;
   EXPECT_EQ(OrloApi_IsInstalled(handle, &installed), 0);
   EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
   EXPECT_EQ(OrloApi_IsUserSessionActive(handle, &active), 0);
-  EXPECT_TRUE(installed);
-  EXPECT_TRUE(running);
-  EXPECT_FALSE(active);
+  EXPECT_EQ(installed, 1);
+  EXPECT_EQ(running, 1);
+  EXPECT_EQ(active, 0);
   wchar_t url[1024];
   uint32_t size = 1024;
   EXPECT_EQ(OrloApi_GetWendraUrl(handle, L"Varka.FederatedAuth.Url", url, &size), 0);
@@ -104,16 +104,44 @@ TEST_F(SimulatorTest, WithoutConfigurationTheClientIsInstalledAndRunningWithoutS
 TEST_F(SimulatorTest, ConfigurationIsReadAfreshAtEveryCall) {
   OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
   ASSERT_NE(handle, nullptr);
-  bool running = true;
+  uint8_t running = 1;
   Configure(R"({"running": false})");
   EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
-  EXPECT_FALSE(running);
+  EXPECT_EQ(running, 0);
   Configure(R"({"errors": {"OrloApi_IsRunning": -101}})");
-  running = true;
+  running = 7;
   EXPECT_EQ(OrloApi_IsRunning(handle, &running), -101);
-  EXPECT_TRUE(running) << "a failing query must leave the answer alone";
+  EXPECT_EQ(running, 7) << "a failing query must leave the answer alone";
   Configure(R"({"initializeFails": true})");
   EXPECT_EQ(OrloApi_InitializeApi(nullptr), nullptr);
+  OrloApi_FreeApi(handle);
+}
+
+// A client may answer with any byte, not only 0 and 1: each query writes what its member says.
+TEST_F(SimulatorTest, StatusQueriesWriteTheConfiguredByte) {
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  for (int value : {0, 1, 2, 127, 128, 254, 255}) {
+    SCOPED_TRACE(value);
+    const std::string byte = std::to_string(value);
+    // Each query gets a different byte, so a mix-up between members shows.
+    const std::string other = std::to_string(255 - value);
+    Configure(R"({"installed": )" + byte + R"(, "running": )" + other +
+              R"(, "userSessionActive": )" + byte + "}");
+    uint8_t installed = 0x5A, running = 0x5A, active = 0x5A;
+    EXPECT_EQ(OrloApi_IsInstalled(handle, &installed), 0);
+    EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
+    EXPECT_EQ(OrloApi_IsUserSessionActive(handle, &active), 0);
+    EXPECT_EQ(installed, value);
+    EXPECT_EQ(running, 255 - value);
+    EXPECT_EQ(active, value);
+  }
+  Configure(R"({"installed": true, "running": false})");
+  uint8_t installed = 0x5A, running = 0x5A;
+  EXPECT_EQ(OrloApi_IsInstalled(handle, &installed), 0);
+  EXPECT_EQ(OrloApi_IsRunning(handle, &running), 0);
+  EXPECT_EQ(installed, 1) << "true is the byte 1";
+  EXPECT_EQ(running, 0) << "false is the byte 0";
   OrloApi_FreeApi(handle);
 }
 
@@ -175,7 +203,7 @@ TEST_F(SimulatorTest, LogLinesGoThroughTheCallbackDuringTheirFunctionOnTheirThre
   EXPECT_EQ(received[0].text, L"set");
   received.clear();
 
-  bool running = false;
+  uint8_t running = 0;
   ASSERT_EQ(OrloApi_IsRunning(handle, &running), 0);
   ASSERT_EQ(received.size(), 2u) << "the second thread is joined before the call returns";
   EXPECT_EQ(received[0].level, -3);
@@ -193,7 +221,7 @@ TEST_F(SimulatorTest, ReleasedAndUnknownHandlesAreRefused) {
   ASSERT_NE(first, nullptr);
   ASSERT_NE(first, second);
   EXPECT_EQ(OrloApi_FreeApi(first), 0);
-  bool running = false;
+  uint8_t running = 0;
   EXPECT_EQ(OrloApi_IsRunning(first, &running), -110);
   EXPECT_EQ(OrloApi_FreeApi(first), -110) << "a second release is refused, not repeated";
   EXPECT_EQ(OrloApi_IsRunning(second, &running), 0);
@@ -208,9 +236,10 @@ TEST_F(SimulatorTest, ReleasedAndUnknownHandlesAreRefused) {
 
 TEST_F(SimulatorTest, UnusableConfigurationFailsEveryCall) {
   OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
-  bool running = false;
+  uint8_t running = 0;
   for (const char* config :
-       {R"({"running": "yes"})", R"({"runing": true})", "{not json",
+       {R"({"running": "yes"})", R"({"running": 256})", R"({"installed": -1})",
+        R"({"userSessionActive": 1.5})", R"({"running": null})", R"({"runing": true})", "{not json",
         R"({"errors": {"OrloApi_Nothing": 1}})", R"({"logs": [{"level": 1, "text": "x"}]})"}) {
     SCOPED_TRACE(config);
     Configure(config);
