@@ -65,6 +65,19 @@ test('a URI without "://" answers false and writes nothing', () => {
   assert.equal(reg('query', `HKCU\\Software\\Classes\\${s}`).status, 1);
 });
 
+test('a scheme outside URI syntax answers false and writes nothing', () => {
+  const s = scheme('syntax');
+  for (const bad of [`1${s}`, `${s} x`, `${s}%62`, `${s}\u00e9`]) {
+    schemes.push(bad);
+    const uri = `${bad}://signin`;
+    assert.equal(native.registerProtocolHandler(uri, 'C:\\Apps\\handler.exe'), false, bad);
+    assert.equal(native.isProtocolHandlerRegistered(uri, 'C:\\Apps\\handler.exe'), false, bad);
+    assert.equal(reg('query', `HKCU\\Software\\Classes\\${bad}`).status, 1, bad);
+  }
+  // The same scheme without the odd character is accepted.
+  assert.equal(native.registerProtocolHandler(`${s}://signin`, 'C:\\Apps\\handler.exe'), true);
+});
+
 test('registration: only the scheme matters, the path must match, never registered is false',
     () => {
       const s = scheme('signin');

@@ -96,6 +96,20 @@ TEST_F(RegisteredScheme, RegisterWritesACommandThatRelaysTheUrl) {
   EXPECT_EQ(listener.Received(), Utf8(url));
 }
 
+TEST_F(RegisteredScheme, RegisterRefusesASchemeOutsideUriSyntax) {
+  const std::wstring bad = L"1" + scheme;  // a scheme begins with a letter
+  const std::wstring badKey = L"SOFTWARE\\Classes\\" + bad;
+  const ProgramRun run = RunHandler(L"--register " + bad + L"://signin");
+  HKEY key = nullptr;
+  const LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, badKey.c_str(), 0, KEY_READ, &key);
+  if (opened == ERROR_SUCCESS) RegCloseKey(key);
+  RegDeleteTreeW(HKEY_CURRENT_USER, badKey.c_str());
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Invalid protocol uri\n");
+  EXPECT_EQ(opened, ERROR_FILE_NOT_FOUND) << "the key was created";
+}
+
 TEST_F(RegisteredScheme, RegisterWithoutSchemeFails) {
   const ProgramRun run = RunHandler(L"--register " + scheme);
   EXPECT_EQ(run.exitCode, 1u);

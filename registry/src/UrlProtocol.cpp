@@ -14,13 +14,27 @@ namespace {
 const wchar_t kClassesKey[] = L"SOFTWARE\\Classes";
 const wchar_t kOpenCommandSuffix[] = L" --open-url \"%1\"";
 
-// The text before the first "://". An empty scheme would name the classes root itself and a
-// backslash would reach into another class's keys, so both are refused like a missing "://".
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// URI scheme syntax: a letter, then letters, digits, "+", "-" and ".", all ASCII. The scheme
+// becomes a key name under the classes root, so anything else is refused: an empty scheme would
+// name the root itself, a backslash reach into another class's keys, and a space, "%" or a
+// non-ASCII letter give a key that no browser would ever look up.
+bool IsValidScheme(const std::wstring& scheme) {
+  if (scheme.empty() || !IsAsciiLetter(scheme.front())) return false;
+  for (const wchar_t c : scheme) {
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != L'+' && c != L'-' && c != L'.') return false;
+  }
+  return true;
+}
+
+// The text before the first "://", when it is a well-formed scheme.
 std::wstring SchemeOf(const wchar_t* protocolUri) {
   if (protocolUri == nullptr) throw std::invalid_argument("Invalid protocol uri");
   const std::wstring uri(protocolUri);
   const size_t end = uri.find(L"://");
-  if (end == std::wstring::npos || end == 0 || uri.find(L'\\') < end) {
+  if (end == std::wstring::npos || !IsValidScheme(uri.substr(0, end))) {
     throw std::invalid_argument("Invalid protocol uri");
   }
   return uri.substr(0, end);

@@ -131,6 +131,86 @@ TEST_F(UrlProtocolTest, MalformedUriIsRefusedBeforeAnyRegistryAccess) {
             ERROR_FILE_NOT_FOUND);
 }
 
+// A scheme built around the test's unique name, so that every row has a key of its own.
+struct SchemeCase {
+  const char* name;
+  std::wstring (*make)(const std::wstring& unique);
+  bool accepted;
+};
+void PrintTo(const SchemeCase& c, std::ostream* out) { *out << c.name; }
+
+class SchemeSyntax : public UrlProtocolTest, public ::testing::WithParamInterface<SchemeCase> {};
+
+TEST_P(SchemeSyntax, OnlyUriSchemeSyntaxBecomesAKey) {
+  const SchemeCase& c = GetParam();
+  const std::wstring scheme = c.make(scheme_);
+  const std::wstring uri = scheme + L"://signin";
+  const std::wstring keyPath = L"SOFTWARE\\Classes\\" + scheme;
+  // Removed whatever the outcome; the fixture removes the plain unique name.
+  struct Cleanup {
+    std::wstring path;
+    ~Cleanup() {
+      if (!path.empty() && path.back() != L'\\') RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    }
+  } cleanup{keyPath};
+
+  if (c.accepted) {
+    CerrCapture cerr;
+    EXPECT_TRUE(RegisterUrlProtocol(uri.c_str(), kHandler));
+    EXPECT_TRUE(IsUrlProtocolRegistered(uri.c_str(), kHandler));
+    EXPECT_EQ(cerr.Text(), "");
+    EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, keyPath, L"").bytes, StoredBytes(L"URL:" + scheme));
+    return;
+  }
+  {
+    CerrCapture cerr;
+    EXPECT_FALSE(RegisterUrlProtocol(uri.c_str(), kHandler));
+    EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
+  }
+  {
+    CerrCapture cerr;
+    EXPECT_FALSE(IsUrlProtocolRegistered(uri.c_str(), kHandler));
+    EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
+  }
+  if (!scheme.empty()) EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keyPath));
+  // Nor a key for the part before the odd character, nor anything in the classes root.
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, L"SOFTWARE\\Classes", L"URL Protocol").status,
+            ERROR_FILE_NOT_FOUND);
+}
+
+using S = std::wstring;
+INSTANTIATE_TEST_SUITE_P(
+    Schemes, SchemeSyntax,
+    ::testing::Values(
+        SchemeCase{"Plain", [](const S& u) { return u; }, true},
+        SchemeCase{"EveryAllowedCharacter", [](const S& u) { return u + L"+-.09AZaz"; }, true},
+        SchemeCase{"UpperCaseFirst", [](const S& u) { return L"Z" + u; }, true},
+        SchemeCase{"Empty", [](const S&) { return S(); }, false},
+        SchemeCase{"LeadingDigit", [](const S& u) { return L"1" + u; }, false},
+        SchemeCase{"LeadingPlus", [](const S& u) { return L"+" + u; }, false},
+        SchemeCase{"LeadingMinus", [](const S& u) { return L"-" + u; }, false},
+        SchemeCase{"LeadingDot", [](const S& u) { return L"." + u; }, false},
+        SchemeCase{"Space", [](const S& u) { return u + L" x"; }, false},
+        SchemeCase{"Tab", [](const S& u) { return u + L"\tx"; }, false},
+        SchemeCase{"ControlCharacter", [](const S& u) { return u + L"\x01"; }, false},
+        SchemeCase{"PercentEscape", [](const S& u) { return u + L"%62"; }, false},
+        SchemeCase{"Backslash", [](const S& u) { return u + L"\\shell"; }, false},
+        SchemeCase{"Slash", [](const S& u) { return u + L"/x"; }, false},
+        SchemeCase{"Colon", [](const S& u) { return u + L":x"; }, false},
+        SchemeCase{"Underscore", [](const S& u) { return u + L"_x"; }, false},
+        SchemeCase{"Asterisk", [](const S& u) { return u + L"*"; }, false},
+        SchemeCase{"LeadingAccentedLetter", [](const S& u) { return L"\u00e9" + u; }, false},
+        SchemeCase{"AccentedLetter", [](const S& u) { return u + L"\u00e9"; }, false},
+        SchemeCase{"FullwidthLetter", [](const S& u) { return L"\uff21" + u; }, false},
+        // Folds to "k" in some case-insensitive comparisons.
+        SchemeCase{"KelvinSign", [](const S& u) { return u + L"\u212a"; }, false},
+        SchemeCase{"DotlessI", [](const S& u) { return u + L"\u0131"; }, false},
+        SchemeCase{"SurrogatePair", [](const S& u) { return u + L"\U0001F600"; }, false},
+        // The operations take NUL-terminated text: what follows a NUL is never seen, so the
+        // "://" after it does not count.
+        SchemeCase{"NulInside", [](const S& u) { return u + S(L"\0x", 2); }, false}));
+
 TEST_F(UrlProtocolTest, MissingArgumentsAreRefusedInsteadOfCrashing) {
   struct Call {
     const wchar_t* uri;
