@@ -1,7 +1,7 @@
 // The shared registry library: per-user URL-protocol registration and the discovery region code.
 // Compiled into the addon and the protocol handler.
 //
-// The three public operations never throw a standard exception: each writes the exception's what()
+// The public operations never throw a standard exception: each writes the exception's what()
 // and a newline to std::cerr and answers false.
 #pragma once
 
@@ -33,6 +33,12 @@ bool RegisterUrlProtocol(const wchar_t* protocolUri, const wchar_t* programPath)
 // Whether the scheme's open command starts with the command RegisterUrlProtocol would write for
 // programPath, compared without regard to case: current user first, then the local machine.
 bool IsUrlProtocolRegistered(const wchar_t* protocolUri, const wchar_t* programPath);
+
+// Removes the current user's registration of the scheme of protocolUri when its open command
+// starts programPath (the command RegisterUrlProtocol would write, compared as the lookup does),
+// deleting only what RegisterUrlProtocol writes. True when it removed the registration or none was
+// there; false, with nothing removed, when the command starts another program.
+bool UnregisterUrlProtocol(const wchar_t* protocolUri, const wchar_t* programPath);
 
 // Reads "WendraRegionCode" under Software\Kestrine, current user first, then the local machine.
 // Leaves code untouched when it answers false.

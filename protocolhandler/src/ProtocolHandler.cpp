@@ -43,6 +43,13 @@ int Register(const std::wstring& protocolUri) {
   return RegisterUrlProtocol(protocolUri.c_str(), ownPath.c_str()) ? kExitSuccess : kExitFailure;
 }
 
+int Unregister(const std::wstring& protocolUri) {
+  std::wstring ownPath;
+  if (!GetOwnPath(ownPath)) return kExitFailure;
+  // Reports its own failures, a scheme of another program's included, on standard error.
+  return UnregisterUrlProtocol(protocolUri.c_str(), ownPath.c_str()) ? kExitSuccess : kExitFailure;
+}
+
 bool ToUtf8(const std::wstring& text, std::string& utf8) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (size == 0) return false;
@@ -86,6 +93,7 @@ int RunProtocolHandler(const std::vector<std::wstring>& args) {
   const std::wstring& value = args[2];
   if (_wcsicmp(command.c_str(), L"--register") == 0) return Register(value);
   if (_wcsicmp(command.c_str(), L"--open-url") == 0) return OpenUrl(value);
+  if (_wcsicmp(command.c_str(), L"--unregister") == 0) return Unregister(value);
   WriteLine("Invalid argument. Usage handler.exe <arg>");
   return kExitFailure;
 }

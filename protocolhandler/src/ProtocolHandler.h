@@ -1,4 +1,5 @@
-// The protocol handler's commands: --register <protocol URI> and --open-url <redirect URL>.
+// The protocol handler's commands: --register <protocol URI>, --open-url <redirect URL> and
+// --unregister <protocol URI>.
 #pragma once
 
 #include <string>

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,10 @@ TEST(HandlerProgram, DispatchAndUsage) {
       {L"", kUsage},
       {L"--open-url", kUsage},
       {L"--REGISTER", kUsage},
+      {L"--unregister", kUsage},
       {L"register fennortest://x", kInvalid},
       {L"open-url fennortest://x", kInvalid},
+      {L"unregister fennortest://x", kInvalid},
       {L"--bogus fennortest://x", kInvalid},
       {L"\"\" \"\"", kInvalid},
   };
@@ -116,6 +120,228 @@ TEST_F(RegisteredScheme, RegisterWithoutSchemeFails) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "Invalid protocol uri\n");
   EXPECT_EQ(ReadOpenCommand(scheme), L"");
+}
+
+constexpr char kOtherProgram[] = "Protocol is registered for another program\n";
+
+std::wstring ClassesKey(const std::wstring& scheme) { return L"SOFTWARE\\Classes\\" + scheme; }
+
+// Creates root\path (and any key on the way) and, with a name, writes a value of any type there.
+void WriteRegistry(const std::wstring& path, const wchar_t* name, DWORD type = REG_SZ,
+                   const std::wstring& text = L"") {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  if (name != nullptr) {
+    DWORD dword = 2;
+    const bool isDword = type == REG_DWORD;
+    EXPECT_EQ(RegSetValueExW(key, name, 0, type,
+                             isDword ? reinterpret_cast<const BYTE*>(&dword)
+                                     : reinterpret_cast<const BYTE*>(text.c_str()),
+                             isDword ? sizeof dword
+                                     : static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+  RegCloseKey(key);
+}
+
+// Every key, value name, type and data byte below HKCU\path, with paths relative to it, in sorted
+// order: two snapshots are equal exactly when the trees hold the same. "(none)" when there is no
+// such key.
+std::string Snapshot(const std::wstring& path, const std::wstring& relative = L"") {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return "(none)";
+  }
+  std::vector<std::string> values;
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    BYTE data[2048];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+      break;
+    }
+    std::string line = "  " + Utf8(name) + " type " + std::to_string(type) + ":";
+    for (DWORD b = 0; b < size; ++b) line += " " + std::to_string(data[b]);
+    values.push_back(line);
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.push_back(name);
+  }
+  RegCloseKey(key);
+  std::sort(values.begin(), values.end());
+  std::sort(subkeys.begin(), subkeys.end());
+  std::string text = "[" + Utf8(relative) + "]\n";
+  for (const std::string& value : values) text += value + "\n";
+  for (const std::wstring& subkey : subkeys) {
+    text += Snapshot(path + L"\\" + subkey, relative + L"\\" + subkey);
+  }
+  return text;
+}
+
+TEST_F(RegisteredScheme, UnregisterRemovesItsOwnRegistrationAndRegisterWorksAgain) {
+  ASSERT_EQ(RunHandler(L"--register " + scheme + L"://signin").exitCode, 0u);
+
+  // Any URI of the scheme, the command in any letter case.
+  const ProgramRun run = RunHandler(L"--UnRegister " + scheme + L"://other/path?x=1");
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Snapshot(ClassesKey(scheme)), "(none)");
+
+  const ProgramRun again = RunHandler(L"--register " + scheme + L"://signin");
+  EXPECT_EQ(again.exitCode, 0u) << again.err;
+  EXPECT_TRUE(IsUrlProtocolRegistered((scheme + L"://signin").c_str(), HandlerPath().c_str()));
+}
+
+// Nothing that starts a program: nothing to remove, success, and whatever is there stays.
+TEST_F(RegisteredScheme, UnregisterWithoutAnOpenCommandChangesNothing) {
+  const std::wstring key = ClassesKey(scheme);
+  const struct Row {
+    const char* what;
+    void (*setUp)(const std::wstring& key);
+  } rows[] = {
+      {"no key", [](const std::wstring&) {}},
+      {"no shell key",
+       [](const std::wstring& key) { WriteRegistry(key, L"URL Protocol"); }},
+      {"a command key without a default value",
+       [](const std::wstring& key) {
+         WriteRegistry(key, L"URL Protocol");
+         WriteRegistry(key + L"\\shell\\open\\command", nullptr);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    row.setUp(key);
+    const std::string before = Snapshot(key);
+    const ProgramRun run = RunHandler(L"--unregister " + scheme + L"://signin");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Snapshot(key), before);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  }
+}
+
+// Ours is the command --register writes for this program, in any letter case, with anything after
+// it; every other command belongs to another program and is left as it is, with the rest of the
+// registration.
+TEST_F(RegisteredScheme, UnregisterRemovesOnlyACommandThatStartsThisHandler) {
+  const std::wstring self = L"\"" + HandlerPath() + L"\"";
+  std::wstring upper = self;
+  for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+  std::wstring lower = self;
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+  const std::wstring folder = HandlerPath().substr(0, HandlerPath().find_last_of(L'\\') + 1);
+  const struct Row {
+    const char* what;
+    std::wstring command;
+    DWORD type;
+    bool ours;
+  } rows[] = {
+      {"as registered", self + L" --open-url \"%1\"", REG_SZ, true},
+      {"path in upper case", upper + L" --open-url \"%1\"", REG_SZ, true},
+      {"path and option in lower case", lower + L" --open-url \"%1\"", REG_SZ, true},
+      {"option in upper case", self + L" --OPEN-URL \"%1\"", REG_SZ, true},
+      {"more after the command", self + L" --open-url \"%1\" --verbose", REG_SZ, true},
+      {"another program", L"\"C:\\Apps\\other.exe\" --open-url \"%1\"", REG_SZ, false},
+      {"a program beside this one",
+       L"\"" + folder + L"orlo-protocolhandler-old.exe\" --open-url \"%1\"", REG_SZ, false},
+      {"this path unquoted", HandlerPath() + L" --open-url \"%1\"", REG_SZ, false},
+      {"this program with another option", self + L" --register \"%1\"", REG_SZ, false},
+      {"shorter than the command", self + L" --open-url", REG_SZ, false},
+      {"empty", L"", REG_SZ, false},
+      {"our command as REG_EXPAND_SZ", self + L" --open-url \"%1\"", REG_EXPAND_SZ, false},
+  };
+  const std::wstring key = ClassesKey(scheme);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(RegisterUrlProtocol((scheme + L"://signin").c_str(), HandlerPath().c_str()));
+    WriteRegistry(key + L"\\shell\\open\\command", L"", row.type, row.command);
+    const std::string before = Snapshot(key);
+
+    const ProgramRun run = RunHandler(L"--unregister " + scheme + L"://signin");
+    EXPECT_EQ(run.out, "");
+    if (row.ours) {
+      EXPECT_EQ(run.exitCode, 0u) << run.err;
+      EXPECT_EQ(run.err, "");
+      EXPECT_EQ(Snapshot(key), "(none)");
+    } else {
+      EXPECT_EQ(run.exitCode, 1u);
+      EXPECT_EQ(run.err, kOtherProgram);
+      EXPECT_EQ(Snapshot(key), before);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  }
+}
+
+// What another program keeps in the scheme's keys survives, and so do the keys that hold it: after
+// unregistering, the tree is what it would be had only that program written there.
+TEST_F(RegisteredScheme, UnregisterLeavesWhatOthersWroteInTheSchemeKeys) {
+  const std::wstring other = UniqueName(L"fennortest");
+  const struct Row {
+    const char* what;
+    const wchar_t* below;  // relative to the scheme key
+    const wchar_t* name;   // null: the key alone
+    DWORD type;
+    const wchar_t* text;
+  } rows[] = {
+      {"a value beside ours", L"", L"EditFlags", REG_DWORD, L""},
+      {"a subkey of the scheme", L"\\DefaultIcon", L"", REG_SZ, L"C:\\Apps\\icon.ico"},
+      {"a default verb", L"\\shell", L"", REG_SZ, L"open"},
+      {"another verb", L"\\shell\\print\\command", L"", REG_SZ, L"\"C:\\Apps\\p.exe\" \"%1\""},
+      {"a value of the open verb", L"\\shell\\open", L"MUIVerb", REG_SZ, L"Open with Fennor"},
+      {"an empty key below the open verb", L"\\shell\\open\\ddeexec", nullptr, REG_SZ, L""},
+      {"a value beside our command", L"\\shell\\open\\command", L"DelegateExecute", REG_SZ,
+       L"{00000000-0000-0000-0000-000000000000}"},
+  };
+  const std::wstring key = ClassesKey(scheme);
+  const std::wstring expectedKey = ClassesKey(other);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(RunHandler(L"--register " + scheme + L"://signin").exitCode, 0u);
+    WriteRegistry(key + row.below, row.name, row.type, row.text);
+    WriteRegistry(expectedKey + row.below, row.name, row.type, row.text);
+
+    const ProgramRun run = RunHandler(L"--unregister " + scheme + L"://signin");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Snapshot(key), Snapshot(expectedKey));
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, expectedKey.c_str());
+  }
+}
+
+// The scheme syntax of --register: a refused URI touches nothing, not even a key that holds this
+// handler's own command under that name.
+TEST_F(RegisteredScheme, UnregisterRefusesWhatRegisterRefuses) {
+  const std::wstring command = L"\"" + HandlerPath() + L"\" --open-url \"%1\"";
+  for (const std::wstring& name : {L"1" + scheme, scheme + L"%62", scheme + L"\\shell"}) {
+    SCOPED_TRACE(Utf8(name));
+    const std::wstring key = ClassesKey(name);
+    WriteRegistry(key, L"URL Protocol");
+    WriteRegistry(key + L"\\shell\\open\\command", L"", REG_SZ, command);
+    const std::string before = Snapshot(key);
+    const ProgramRun run = RunHandler(L"--unregister " + name + L"://signin");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Invalid protocol uri\n");
+    EXPECT_EQ(Snapshot(key), before);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  }
+  const ProgramRun run = RunHandler(L"--unregister " + scheme);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.err, "Invalid protocol uri\n");
 }
 
 // The listener gets the URL's UTF-8 bytes exactly: no NUL, no line end, nothing after the state

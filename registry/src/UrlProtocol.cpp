@@ -49,13 +49,60 @@ std::wstring SchemeKeyPath(const std::wstring& scheme) {
   return std::wstring(kClassesKey) + L"\\" + scheme;
 }
 
+std::wstring CommandKeyPath(const std::wstring& scheme) {
+  return SchemeKeyPath(scheme) + L"\\shell\\open\\command";
+}
+
+// Whether a stored open command starts the program whose command is expected. A prefix match: the
+// stored command may carry more after the part we write.
+bool StartsWithCommand(const std::optional<std::wstring>& stored, const std::wstring& expected) {
+  return stored && _wcsnicmp(stored->c_str(), expected.c_str(), expected.size()) == 0;
+}
+
 bool IsRegisteredUnder(HKEY root, const std::wstring& scheme, const std::wstring& expected) {
-  const RegistryKey command =
-      OpenKey(root, SchemeKeyPath(scheme) + L"\\shell\\open\\command", KEY_READ, false);
-  const std::optional<std::wstring> stored = QueryStringValue(command.Get(), L"");
-  if (!stored) return false;
-  // A prefix match: the stored command may carry more after the part we write.
-  return _wcsnicmp(stored->c_str(), expected.c_str(), expected.size()) == 0;
+  const RegistryKey command = OpenKey(root, CommandKeyPath(scheme), KEY_READ, false);
+  return StartsWithCommand(QueryStringValue(command.Get(), L""), expected);
+}
+
+enum class Registration { kNone, kThisProgram, kOtherProgram };
+
+// Whose open command the current user's registration of the scheme holds. No command key, or one
+// without a default value, starts no program: nothing is registered.
+Registration CurrentUserRegistration(const std::wstring& scheme, const std::wstring& expected) {
+  const std::optional<RegistryKey> command =
+      OpenExistingKey(HKEY_CURRENT_USER, CommandKeyPath(scheme), KEY_QUERY_VALUE);
+  if (!command) return Registration::kNone;
+  if (RegQueryValueExW(command->Get(), L"", nullptr, nullptr, nullptr, nullptr) ==
+      ERROR_FILE_NOT_FOUND) {
+    return Registration::kNone;
+  }
+  // The same test as the lookup: whatever IsUrlProtocolRegistered finds for this program under the
+  // current user is what gets removed. A REG_EXPAND_SZ command is never one we wrote.
+  return StartsWithCommand(QueryStringValue(command->Get(), L""), expected)
+             ? Registration::kThisProgram
+             : Registration::kOtherProgram;
+}
+
+// Undoes what RegisterUrlProtocol writes, and nothing else: the scheme key's two values and the
+// command's default value by name, then each key of the chain from the innermost outwards, as long
+// as it is left empty. Another program's values or subkeys anywhere keep their key and the keys
+// above it. Both keys whose values go are opened for writing before anything is deleted, so a
+// denied access leaves the registration whole; the command's value goes last of the three, so that
+// a run stopped among them still finds the registration its own and can be repeated.
+void RemoveRegistration(const std::wstring& scheme) {
+  const std::wstring schemePath = SchemeKeyPath(scheme);
+  {
+    const RegistryKey schemeKey = OpenKey(HKEY_CURRENT_USER, schemePath, KEY_SET_VALUE, false);
+    const RegistryKey command =
+        OpenKey(HKEY_CURRENT_USER, CommandKeyPath(scheme), KEY_SET_VALUE, false);
+    DeleteValue(schemeKey.Get(), L"URL Protocol");
+    DeleteValue(schemeKey.Get(), L"");
+    DeleteValue(command.Get(), L"");
+  }
+  for (const wchar_t* below : {L"\\shell\\open\\command", L"\\shell\\open", L"\\shell", L""}) {
+    // A key that stays holds the next one up in place too.
+    if (!DeleteKeyIfEmpty(HKEY_CURRENT_USER, schemePath + below)) return;
+  }
 }
 
 }  // namespace
@@ -97,6 +144,26 @@ bool IsUrlProtocolRegistered(const wchar_t* protocolUri, const wchar_t* programP
     const std::wstring expected = OpenCommand(programPath);
     if (IsRegisteredUnder(HKEY_CURRENT_USER, scheme, expected)) return true;
     return IsRegisteredUnder(HKEY_LOCAL_MACHINE, scheme, expected);
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << '\n';
+    return false;
+  }
+}
+
+bool UnregisterUrlProtocol(const wchar_t* protocolUri, const wchar_t* programPath) {
+  try {
+    const std::wstring scheme = SchemeOf(protocolUri);
+    const std::wstring expected = OpenCommand(programPath);
+    switch (CurrentUserRegistration(scheme, expected)) {
+      case Registration::kNone:
+        return true;
+      case Registration::kOtherProgram:
+        throw std::runtime_error("Protocol is registered for another program");
+      case Registration::kThisProgram:
+        RemoveRegistration(scheme);
+        return true;
+    }
+    return false;
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return false;

@@ -158,18 +158,16 @@ TEST_P(SchemeSyntax, OnlyUriSchemeSyntaxBecomesAKey) {
     CerrCapture cerr;
     EXPECT_TRUE(RegisterUrlProtocol(uri.c_str(), kHandler));
     EXPECT_TRUE(IsUrlProtocolRegistered(uri.c_str(), kHandler));
-    EXPECT_EQ(cerr.Text(), "");
     EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, keyPath, L"").bytes, StoredBytes(L"URL:" + scheme));
+    EXPECT_TRUE(UnregisterUrlProtocol(uri.c_str(), kHandler));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keyPath));
+    EXPECT_EQ(cerr.Text(), "");
     return;
   }
-  {
+  for (bool (*operation)(const wchar_t*, const wchar_t*) :
+       {RegisterUrlProtocol, IsUrlProtocolRegistered, UnregisterUrlProtocol}) {
     CerrCapture cerr;
-    EXPECT_FALSE(RegisterUrlProtocol(uri.c_str(), kHandler));
-    EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
-  }
-  {
-    CerrCapture cerr;
-    EXPECT_FALSE(IsUrlProtocolRegistered(uri.c_str(), kHandler));
+    EXPECT_FALSE(operation(uri.c_str(), kHandler));
     EXPECT_EQ(cerr.Text(), "Invalid protocol uri\n");
   }
   if (!scheme.empty()) EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keyPath));
@@ -219,14 +217,12 @@ TEST_F(UrlProtocolTest, MissingArgumentsAreRefusedInsteadOfCrashing) {
   };
   for (const Call& call : {Call{nullptr, kHandler, "Invalid protocol uri\n"},
                            Call{uri_.c_str(), nullptr, "Invalid program path\n"}}) {
-    {
+    for (bool (*operation)(const wchar_t*, const wchar_t*) :
+         {RegisterUrlProtocol, IsUrlProtocolRegistered, UnregisterUrlProtocol}) {
       CerrCapture cerr;
-      EXPECT_FALSE(RegisterUrlProtocol(call.uri, call.path));
+      EXPECT_FALSE(operation(call.uri, call.path));
       EXPECT_EQ(cerr.Text(), call.report);
     }
-    CerrCapture cerr;
-    EXPECT_FALSE(IsUrlProtocolRegistered(call.uri, call.path));
-    EXPECT_EQ(cerr.Text(), call.report);
   }
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_));
 }
@@ -304,6 +300,32 @@ TEST_F(UrlProtocolTest, FailurePartWayReportsItAndKeepsEarlierValues) {
   EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"URL Protocol").bytes, StoredBytes(L""));
   EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"").bytes, StoredBytes(L"URL:" + scheme_));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_ + L"\\shell\\open"));
+}
+
+TEST_F(UrlProtocolTest, UnregisterThatMayNotWriteRemovesNothing) {
+  ASSERT_TRUE(RegisterUrlProtocol(uri_.c_str(), kHandler));
+  MakeReadOnly(HKEY_CURRENT_USER, commandKey_);
+
+  CerrCapture cerr;
+  EXPECT_FALSE(UnregisterUrlProtocol(uri_.c_str(), kHandler));
+  EXPECT_EQ(cerr.Text(), "Registry Error: Failed to open key at: \"" + ToUtf8(commandKey_) +
+                             "\". Error: " + SystemMessage(ERROR_ACCESS_DENIED) + "\n");
+  // The scheme key was writable, but nothing goes before both keys are open for writing.
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"URL Protocol").bytes, StoredBytes(L""));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, schemeKey_, L"").bytes, StoredBytes(L"URL:" + scheme_));
+  EXPECT_EQ(ReadRawValue(HKEY_CURRENT_USER, commandKey_, L"").bytes, StoredBytes(kHandlerCommand));
+}
+
+TEST_F(UrlProtocolTest, UnregisterLeavesTheLocalMachineAlone) {
+  WriteText(HKEY_LOCAL_MACHINE, commandKey_, L"", kHandlerCommand);
+  ASSERT_TRUE(RegisterUrlProtocol(uri_.c_str(), kHandler));
+
+  CerrCapture cerr;
+  EXPECT_TRUE(UnregisterUrlProtocol(uri_.c_str(), kHandler));
+  EXPECT_TRUE(UnregisterUrlProtocol(uri_.c_str(), kHandler)) << "nothing left to remove";
+  EXPECT_EQ(cerr.Text(), "");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, schemeKey_));
+  EXPECT_EQ(ReadRawValue(HKEY_LOCAL_MACHINE, commandKey_, L"").bytes, StoredBytes(kHandlerCommand));
 }
 
 }  // namespace
