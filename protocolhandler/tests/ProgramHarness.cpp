@@ -1,5 +1,7 @@
 #include "ProgramHarness.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <vector>
@@ -42,6 +44,23 @@ std::string WithoutCarriageReturns(std::string text) {
   return text;
 }
 
+// Every program a test starts runs in this job, which ends them all when its last handle closes: if
+// the test program itself is killed (a ctest time-out), nothing it started lives on.
+HANDLE ChildJob() {
+  static const HANDLE job = [] {
+    const HANDLE created = CreateJobObjectW(nullptr, nullptr);
+    if (created == nullptr) throw std::runtime_error("CreateJobObjectW failed");
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits)) {
+      throw std::runtime_error("SetInformationJobObject failed");
+    }
+    return created;
+  }();
+  return job;
+}
+
 }  // namespace
 
 std::wstring HandlerPath() {
@@ -52,7 +71,7 @@ std::wstring HandlerPath() {
 }
 
 std::wstring UniqueName(const wchar_t* stem) {
-  static int counter = 0;
+  static std::atomic<int> counter{0};
   return std::wstring(stem) + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
          std::to_wstring(++counter);
 }
@@ -86,7 +105,7 @@ std::wstring RedirectFor(const std::wstring& pipeName, const std::wstring& extra
   return L"fennortest://signin?code=AbC123&state=" + Widen(state) + extraQuery;
 }
 
-ProgramRun RunCommandLine(const std::wstring& commandLine) {
+ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds) {
   const std::wstring stem = TempDirectory() + UniqueName(L"handler-run");
   const std::wstring outPath = stem + L".out";
   const std::wstring errPath = stem + L".err";
@@ -103,15 +122,28 @@ ProgramRun RunCommandLine(const std::wstring& commandLine) {
   mutableLine.push_back(L'\0');
 
   const auto start = std::chrono::steady_clock::now();
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &process)) {
     CloseHandle(out);
     CloseHandle(err);
     throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   }
   CloseHandle(out);
   CloseHandle(err);
-  WaitForSingleObject(process.hProcess, INFINITE);
+  if (!AssignProcessToJobObject(ChildJob(), process.hProcess)) {
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    throw std::runtime_error("AssignProcessToJobObject failed: " + std::to_string(GetLastError()));
+  }
+  ResumeThread(process.hThread);
+  bool killed = false;
+  if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(limitSeconds * 1000)) !=
+      WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    killed = true;
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   DWORD exitCode = 0;
@@ -120,25 +152,25 @@ ProgramRun RunCommandLine(const std::wstring& commandLine) {
   CloseHandle(process.hProcess);
 
   ProgramRun run{exitCode, WithoutCarriageReturns(ReadFileBytes(outPath)),
-                 WithoutCarriageReturns(ReadFileBytes(errPath)), seconds};
+                 WithoutCarriageReturns(ReadFileBytes(errPath)), seconds, killed};
   DeleteFileW(outPath.c_str());
   DeleteFileW(errPath.c_str());
   return run;
 }
 
-ProgramRun RunHandler(const std::wstring& arguments) {
-  return RunCommandLine(L"\"" + HandlerPath() + L"\" " + arguments);
+ProgramRun RunHandler(const std::wstring& arguments, double limitSeconds) {
+  return RunCommandLine(L"\"" + HandlerPath() + L"\" " + arguments, limitSeconds);
 }
 
-ProgramRun RunOpenUrl(const std::wstring& url) {
-  return RunHandler(L"--open-url \"" + url + L"\"");
+ProgramRun RunOpenUrl(const std::wstring& url, double limitSeconds) {
+  return RunHandler(L"--open-url \"" + url + L"\"", limitSeconds);
 }
 
-PipeListener::PipeListener(const std::wstring& name, DWORD maxInstances)
+PipeListener::PipeListener(const std::wstring& name, DWORD maxInstances, DWORD bufferSize)
     : path_(L"\\\\.\\pipe\\" + name),
       pipe_(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX,
-                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, maxInstances, 4096,
-                             4096, 0, nullptr)) {
+                             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, maxInstances,
+                             bufferSize, bufferSize, 0, nullptr)) {
   if (pipe_ == INVALID_HANDLE_VALUE) throw std::runtime_error("CreateNamedPipeW failed");
 }
 
@@ -153,13 +185,20 @@ PipeListener::~PipeListener() {
   CloseHandle(pipe_);
 }
 
-void PipeListener::AcceptOneInBackground() {
-  reader_ = std::thread([this] {
+void PipeListener::AcceptOneInBackground(ReadPace pace) {
+  reader_ = std::thread([this, pace] {
     if (!ConnectNamedPipe(pipe_, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
-    char chunk[4096];
+    std::vector<char> chunk(pace.chunk);
     DWORD got = 0;
-    while (ReadFile(pipe_, chunk, sizeof chunk, &got, nullptr)) received_.append(chunk, got);
-    DisconnectNamedPipe(pipe_);
+    while (received_.size() < pace.stopAfter) {
+      const size_t wanted = std::min<size_t>(chunk.size(), pace.stopAfter - received_.size());
+      if (!ReadFile(pipe_, chunk.data(), static_cast<DWORD>(wanted), &got, nullptr)) break;
+      received_.append(chunk.data(), got);
+      if (pace.pauseMs != 0) Sleep(pace.pauseMs);
+    }
+    // A listener that stopped early keeps its client connected until the test ends, unless told to
+    // drop it now.
+    if (received_.size() < pace.stopAfter || pace.disconnectAtStop) DisconnectNamedPipe(pipe_);
   });
 }
 
