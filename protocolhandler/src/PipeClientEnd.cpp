@@ -1,8 +1,27 @@
 #include "PipeClientEnd.h"
 
+#include <memory>
+
+namespace {
+
+struct CloseHandleDeleter {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using OwnedEvent = std::unique_ptr<void, CloseHandleDeleter>;
+
+PipeWriteResult Completion(HANDLE pipe, OVERLAPPED& overlapped) {
+  DWORD written = 0;
+  if (!GetOverlappedResult(pipe, &overlapped, &written, FALSE)) {
+    return {PipeWriteStatus::kFailed, written, GetLastError()};
+  }
+  return {PipeWriteStatus::kCompleted, written, 0};
+}
+
+}  // namespace
+
 PipeOpenResult OpenPipeClientEnd(const std::wstring& path) {
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+                                    OPEN_EXISTING, kPipeClientOpenFlags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return {PipeOpenStatus::kFailed, INVALID_HANDLE_VALUE, GetLastError()};
   }
@@ -13,4 +32,28 @@ PipeOpenResult OpenPipeClientEnd(const std::wstring& path) {
     return {PipeOpenStatus::kNotAPipe, INVALID_HANDLE_VALUE, 0};
   }
   return {PipeOpenStatus::kOpened, handle, 0};
+}
+
+PipeWriteResult WritePipeClientEnd(HANDLE pipe, const char* bytes, DWORD count, DWORD timeoutMs) {
+  // Manual reset: the completion leaves it signalled for GetOverlappedResult to see.
+  const OwnedEvent event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!event) return {PipeWriteStatus::kFailed, 0, GetLastError()};
+  OVERLAPPED overlapped = {};
+  overlapped.hEvent = event.get();
+  if (WriteFile(pipe, bytes, count, nullptr, &overlapped)) return Completion(pipe, overlapped);
+  const DWORD error = GetLastError();
+  if (error != ERROR_IO_PENDING) return {PipeWriteStatus::kFailed, 0, error};
+
+  const DWORD waited = WaitForSingleObject(event.get(), timeoutMs);
+  if (waited == WAIT_OBJECT_0) return Completion(pipe, overlapped);
+  const DWORD waitError = waited == WAIT_FAILED ? GetLastError() : 0;
+  // The pending write still uses bytes, overlapped and the event: wait until it has really ended.
+  CancelIoEx(pipe, &overlapped);
+  DWORD written = 0;
+  if (GetOverlappedResult(pipe, &overlapped, &written, TRUE)) {
+    // It completed before the cancellation could take hold.
+    return {PipeWriteStatus::kCompleted, written, 0};
+  }
+  if (waitError != 0) return {PipeWriteStatus::kFailed, written, waitError};
+  return {PipeWriteStatus::kTimedOut, written, 0};
 }

@@ -1,9 +1,13 @@
-// Opening the client end of a named pipe, refusing anything that is not a pipe.
+// The client end of a named pipe: opening it, refusing anything that is not a pipe, and one write
+// that gives up on a listener that stops reading.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+// Overlapped, so that a write that the listener never takes can be given up on.
+constexpr DWORD kPipeClientOpenFlags = FILE_FLAG_OVERLAPPED;
 
 enum class PipeOpenStatus {
   kOpened,    // handle is the open client end of a pipe
@@ -17,5 +21,22 @@ struct PipeOpenResult {
   DWORD error;
 };
 
-// Opens path for reading and writing, no sharing, existing only, synchronous.
+// Opens path for reading and writing, no sharing, existing only, with kPipeClientOpenFlags.
 PipeOpenResult OpenPipeClientEnd(const std::wstring& path);
+
+enum class PipeWriteStatus {
+  kCompleted,  // the write ended; written says how many bytes it took
+  kFailed,     // error holds the failed call's GetLastError()
+  kTimedOut,   // the listener had not taken the bytes in time; the write was cancelled
+};
+
+struct PipeWriteResult {
+  PipeWriteStatus status;
+  DWORD written;
+  DWORD error;
+};
+
+// Writes count bytes in one WriteFile on a handle from OpenPipeClientEnd and waits at most
+// timeoutMs for it to end. A write still pending then is cancelled, and the call returns only once
+// the cancellation has finished, so that bytes and handle may go as soon as it returns.
+PipeWriteResult WritePipeClientEnd(HANDLE pipe, const char* bytes, DWORD count, DWORD timeoutMs);

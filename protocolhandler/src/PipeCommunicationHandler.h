@@ -25,6 +25,8 @@ class PipeCommunicationHandler {
 
   // Writes the bytes before message's NUL in one WriteFile; no terminator, no framing. Returns
   // kSuccess when all of them were written; a failed or short write is reported and not retried.
+  // A listener that has not taken the message a few seconds after the write began (longer for a
+  // long message) is given up on: the write is cancelled and reported as timed out.
   int SendToPipe(const char* message);
 
   bool IsOpen() const;
