@@ -6,8 +6,11 @@
 
 #include <string>
 
-// Overlapped, so that a write that the listener never takes can be given up on.
-constexpr DWORD kPipeClientOpenFlags = FILE_FLAG_OVERLAPPED;
+// Overlapped, so that a write that the listener never takes can be given up on. Identification
+// level: the server of whatever pipe a URL names may learn who the user is, but cannot act as the
+// user, as the default level (full impersonation) would let it.
+constexpr DWORD kPipeClientOpenFlags =
+    FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 
 enum class PipeOpenStatus {
   kOpened,    // handle is the open client end of a pipe

@@ -454,4 +454,18 @@ TEST(PipeClientEnd, RefusesAnythingButAPipe) {
   EXPECT_EQ(listener.Received(), "");
 }
 
+// The server of whatever pipe a URL names may learn who the user is, but must not be able to act as
+// the user: the open asks for identification level, where the default is full impersonation. Wine
+// grants its pipe servers impersonation whatever a client asks for, so the effect cannot be seen
+// here; what the open asks for can.
+TEST(PipeClientEnd, AsksThePipeServerForIdentificationOnly) {
+  constexpr DWORD kImpersonationLevelBits = SECURITY_DELEGATION;  // the highest of the four levels
+  EXPECT_EQ(kPipeClientOpenFlags & SECURITY_SQOS_PRESENT,
+            static_cast<DWORD>(SECURITY_SQOS_PRESENT));
+  EXPECT_EQ(kPipeClientOpenFlags & kImpersonationLevelBits,
+            static_cast<DWORD>(SECURITY_IDENTIFICATION));
+  EXPECT_EQ(kPipeClientOpenFlags & SECURITY_CONTEXT_TRACKING, 0u);
+  EXPECT_EQ(kPipeClientOpenFlags & FILE_FLAG_OVERLAPPED, static_cast<DWORD>(FILE_FLAG_OVERLAPPED));
+}
+
 }  // namespace
