@@ -358,6 +358,20 @@ TEST(HandlerProgram, RelaysTheUrlByteExact) {
   EXPECT_EQ(listener.Received(), Utf8(url));
 }
 
+// Started as a browser starts it, with no standard handles: setting up the streams must not fail,
+// and the program does its work and gives its exit code all the same.
+TEST(HandlerProgram, RunsWithoutStandardHandles) {
+  const std::wstring pipeName = UniqueName(L"fennor-no-handles");
+  PipeListener listener(pipeName);
+  listener.AcceptOneInBackground();
+  const std::wstring url = RedirectFor(pipeName);
+  const std::wstring handler = L"\"" + HandlerPath() + L"\" ";
+  EXPECT_EQ(RunWithoutStandardHandles(handler + L"--open-url \"" + url + L"\"").exitCode, 0u);
+  EXPECT_EQ(listener.Received(), Utf8(url));
+  EXPECT_EQ(RunWithoutStandardHandles(handler + L"--open-url fennortest://no-state").exitCode, 1u);
+  EXPECT_EQ(RunWithoutStandardHandles(handler + L"--register no-scheme").exitCode, 1u);
+}
+
 TEST(HandlerProgram, DecodingFailuresAreReported) {
   struct Row {
     const char* what;

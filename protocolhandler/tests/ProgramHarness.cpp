@@ -36,14 +36,6 @@ HANDLE CreateInheritableFile(const std::wstring& path) {
   return file;
 }
 
-// The program's standard streams are in the C runtime's text mode, which ends each line with CR LF
-// on Windows; the tests compare lines, not the platform's line-end convention.
-std::string WithoutCarriageReturns(std::string text) {
-  size_t at = 0;
-  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
-  return text;
-}
-
 // Every program a test starts runs in this job, which ends them all when its last handle closes: if
 // the test program itself is killed (a ctest time-out), nothing it started lives on.
 HANDLE ChildJob() {
@@ -105,12 +97,14 @@ std::wstring RedirectFor(const std::wstring& pipeName, const std::wstring& extra
   return L"fennortest://signin?code=AbC123&state=" + Widen(state) + extraQuery;
 }
 
-ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds) {
+namespace {
+
+ProgramRun Run(const std::wstring& commandLine, double limitSeconds, bool standardHandles) {
   const std::wstring stem = TempDirectory() + UniqueName(L"handler-run");
   const std::wstring outPath = stem + L".out";
   const std::wstring errPath = stem + L".err";
-  const HANDLE out = CreateInheritableFile(outPath);
-  const HANDLE err = CreateInheritableFile(errPath);
+  const HANDLE out = standardHandles ? CreateInheritableFile(outPath) : nullptr;
+  const HANDLE err = standardHandles ? CreateInheritableFile(errPath) : nullptr;
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -122,14 +116,13 @@ ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds) 
   mutableLine.push_back(L'\0');
 
   const auto start = std::chrono::steady_clock::now();
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                      nullptr, nullptr, &startup, &process)) {
-    CloseHandle(out);
-    CloseHandle(err);
-    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
-  }
-  CloseHandle(out);
-  CloseHandle(err);
+  const BOOL started =
+      CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, standardHandles,
+                     CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+  const DWORD startError = GetLastError();
+  if (out != nullptr) CloseHandle(out);
+  if (err != nullptr) CloseHandle(err);
+  if (!started) throw std::runtime_error("CreateProcessW failed: " + std::to_string(startError));
   if (!AssignProcessToJobObject(ChildJob(), process.hProcess)) {
     TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
@@ -151,11 +144,25 @@ ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds) 
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 
-  ProgramRun run{exitCode, WithoutCarriageReturns(ReadFileBytes(outPath)),
-                 WithoutCarriageReturns(ReadFileBytes(errPath)), seconds, killed};
-  DeleteFileW(outPath.c_str());
-  DeleteFileW(errPath.c_str());
+  ProgramRun run{exitCode, "", "", seconds, killed};
+  if (standardHandles) {
+    // The bytes as written: a line ends in a bare line feed, never in CR LF.
+    run.out = ReadFileBytes(outPath);
+    run.err = ReadFileBytes(errPath);
+    DeleteFileW(outPath.c_str());
+    DeleteFileW(errPath.c_str());
+  }
   return run;
+}
+
+}  // namespace
+
+ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds) {
+  return Run(commandLine, limitSeconds, true);
+}
+
+ProgramRun RunWithoutStandardHandles(const std::wstring& commandLine) {
+  return Run(commandLine, kRunLimitSeconds, false);
 }
 
 ProgramRun RunHandler(const std::wstring& arguments, double limitSeconds) {

@@ -26,6 +26,9 @@ std::wstring HandlerPath();
 // still running then is terminated, so that no test leaves a hung process behind.
 ProgramRun RunCommandLine(const std::wstring& commandLine, double limitSeconds = kRunLimitSeconds);
 
+// Starts it as a browser does: no standard handles at all, so whatever it writes goes nowhere.
+ProgramRun RunWithoutStandardHandles(const std::wstring& commandLine);
+
 // "<handler>" followed by a space and arguments (already quoted as the caller wants them).
 ProgramRun RunHandler(const std::wstring& arguments, double limitSeconds = kRunLimitSeconds);
 
