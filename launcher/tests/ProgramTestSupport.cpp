@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -27,6 +31,11 @@ void ProgramTest::SetUp() {
 }
 
 void ProgramTest::TearDown() {
+  // A group outlives its leader while members are left (an application the launcher left behind),
+  // and its id is not given to another process meanwhile.
+  for (pid_t group : groups_) {
+    if (!processGroupGone(group)) kill(-group, SIGKILL);
+  }
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }
@@ -62,7 +71,7 @@ ProgramTest::Environment ProgramTest::environment(const Environment& extra) cons
 }
 
 pid_t ProgramTest::start(const std::vector<std::string>& args, const Environment& env,
-                         const std::vector<std::string>& wrapper) {
+                         const std::vector<std::string>& wrapper, const StartOptions& options) {
   std::vector<std::string> argvStrings = wrapper;
   argvStrings.push_back(LAUNCHER_PATH);
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
@@ -76,30 +85,67 @@ pid_t ProgramTest::start(const std::vector<std::string>& args, const Environment
   for (std::string& entry : envStrings) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
+  // Everything the child needs is prepared here: between fork and exec only async-signal-safe
+  // calls are made.
   const std::string out = scratchPath("stdout");
   const std::string err = scratchPath("stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  EXPECT_EQ(error, 0) << "posix_spawn of the launcher failed";
-  return error == 0 ? pid : -1;
+  const bool withTerminal = !options.terminal.empty();
+  const char* input = withTerminal ? options.terminal.c_str() : "/dev/null";
+  sigset_t mask;
+  sigemptyset(&mask);
+  for (int signalNumber : options.blockedSignals) sigaddset(&mask, signalNumber);
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  struct sigaction ignoreAction = defaultAction;
+  ignoreAction.sa_handler = SIG_IGN;
+  const struct rlimit noCore = {0, 0};
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (withTerminal ? setsid() < 0 : setpgid(0, 0) != 0) _exit(120);
+    const int in = open(input, withTerminal ? O_RDWR : O_RDONLY);
+    if (in < 0 || (withTerminal && ioctl(in, TIOCSCTTY, 0) != 0)) _exit(121);
+    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outFd < 0 || errFd < 0 || dup2(in, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) {
+      _exit(122);
+    }
+    for (int fd : {in, outFd, errFd}) {
+      if (fd > 2) close(fd);
+    }
+    // Signals the test sends on purpose must not leave core files behind.
+    setrlimit(RLIMIT_CORE, &noCore);
+    for (int signalNumber : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+      sigaction(signalNumber, &defaultAction, nullptr);
+    }
+    for (int signalNumber : options.ignoredSignals) sigaction(signalNumber, &ignoreAction, nullptr);
+    if (sigprocmask(SIG_SETMASK, &mask, nullptr) != 0) _exit(123);
+    if (options.traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+      _exit(kTraceRefusedStatus);
+    }
+    execve(argv[0], argv.data(), envp.data());
+    _exit(125);
+  }
+  EXPECT_GT(pid, 0) << "fork of the launcher failed: " << std::strerror(errno);
+  if (pid <= 0) return -1;
+  // Also from here, so the group exists before this returns whichever process runs first; once the
+  // child has done it itself or has gone on to exec, this fails harmlessly.
+  if (!withTerminal) setpgid(pid, pid);
+  groups_.push_back(pid);
+  return pid;
 }
 
-RunResult ProgramTest::finish(pid_t pid) {
+RunResult ProgramTest::finish(pid_t pid, std::chrono::seconds timeout) {
   RunResult result;
   if (pid <= 0) return result;
   // A launcher that never ends is a failure of its own, not a reason to hang the suite.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
-      ADD_FAILURE() << "the launcher did not end within 30 s";
-      kill(pid, SIGKILL);
+      ADD_FAILURE() << "the launcher did not end within " << timeout.count() << " s";
+      kill(-pid, SIGKILL);
       waitpid(pid, &status, 0);
       break;
     }
@@ -123,6 +169,32 @@ bool ProgramTest::optInstallPresent() {
   std::error_code ignored;
   return fs::exists("/opt/FennorWorks/FennorWorks", ignored) ||
          fs::exists("/opt/FennorWorksBeta/FennorWorksBeta", ignored);
+}
+
+bool processGroupGone(pid_t group) { return kill(-group, 0) != 0 && errno == ESRCH; }
+
+PseudoTerminal::PseudoTerminal() {
+  controller_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (controller_ < 0) {
+    why_ = std::string("posix_openpt failed: ") + std::strerror(errno);
+    return;
+  }
+  const char* name = nullptr;
+  if (grantpt(controller_) != 0 || unlockpt(controller_) != 0 ||
+      (name = ptsname(controller_)) == nullptr) {
+    why_ = std::string("no terminal device: ") + std::strerror(errno);
+    return;
+  }
+  devicePath_ = name;
+}
+
+PseudoTerminal::~PseudoTerminal() {
+  if (controller_ >= 0) close(controller_);
+}
+
+bool PseudoTerminal::type(const std::string& keys) {
+  return controller_ >= 0 &&
+         write(controller_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
 }
 
 std::string readFile(const std::string& path) {
