@@ -29,6 +29,7 @@ add_executable(launcher-fake-application tests/fixtures/FakeApplication.cpp)
 fennor_add_gtest(launcher-program-tests
   SOURCES tests/ProgramTestSupport.cpp tests/ProgramCommandLineTest.cpp
           tests/ProgramResolutionTest.cpp tests/ProgramLaunchTest.cpp
+          tests/ProgramSignalsTest.cpp
   LABELS launcher)
 add_dependencies(launcher-program-tests fennorworks-launcher launcher-fake-application)
 target_compile_definitions(launcher-program-tests PRIVATE

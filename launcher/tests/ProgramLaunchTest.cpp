@@ -106,11 +106,11 @@ TEST_F(ProgramLaunchTest, StatusIsKeptWhenStartedWithChildSignalsIgnored) {
 }
 
 #if defined(__x86_64__)
-// The launcher installs no signal handlers, so no signal makes its waitpid fail by itself: the
-// kernel restarts the call. A handler installed without SA_RESTART (by any library the launcher
-// might load) would turn that restart into EINTR. This does the same from outside, on the real
-// program: stop the launcher in its blocked wait4 with PTRACE_INTERRUPT, where the kernel holds the
-// call's pending result -ERESTARTSYS, and turn that result into -EINTR before letting it go on.
+// Any handler installed without SA_RESTART turns a signal that arrives during the wait into EINTR:
+// the launcher's own forwarding handler does, and so would one of any library it might load. This
+// makes the wait fail that way from outside, with no signal at all, on the real program: stop the
+// launcher in its blocked wait4 with PTRACE_INTERRUPT, where the kernel holds the call's pending
+// result -ERESTARTSYS, and turn that result into -EINTR before letting it go on.
 constexpr long kRestartSys = 512;  // the kernel's ERESTARTSYS, never seen by programs
 
 // Returns "" when the launcher's wait4 was made to return EINTR, otherwise why it was not.
