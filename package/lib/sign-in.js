@@ -199,6 +199,7 @@ class SignInSession {
     this.listenPending = true;
     this.serverClosed = false;
     this.outcome = null;
+    this.settled = false;
     this.timer = null;
   }
 
@@ -222,7 +223,11 @@ class SignInSession {
         this.timer = setTimeout(() => this.finish(new SignInTimeoutError(this.checked.timeoutMs)),
             this.checked.timeoutMs);
         try {
-          this.checked.initiate(request);
+          const returned = this.checked.initiate(request);
+          // A wrapper of the client's method may be async: its failure counts as a throw.
+          if (returned !== null && typeof returned === 'object' && typeof returned.then === 'function') {
+            returned.then(undefined, (error) => this.finish(error));
+          }
         } catch (error) {
           this.finish(error);
         }
@@ -233,6 +238,8 @@ class SignInSession {
             `${error.code || error.message}`, {cause: error});
         failed.code = error.code;
         this.finish(failed);
+        // Already finished (aborted while the listen was under way): settle now that it failed.
+        this.settleIfClosed();
       });
     });
   }

@@ -18,6 +18,12 @@ test('the package exports the loader, the helper and the error classes', () => {
     'SignInAbortError', 'SignInTimeoutError', 'load', 'protocolHandlerPath', 'signIn']);
 });
 
+test('ES modules import the same names, as the README\'s example does', async () => {
+  const {pathToFileURL} = require('node:url');
+  const esm = await import(pathToFileURL(path.join(packageDir, 'index.js')).href);
+  for (const name of Object.keys(pkg)) assert.equal(esm[name], pkg[name], name);
+});
+
 test('load on any platform but win32-x64 says so, whatever the options', () => {
   for (const options of [undefined, {simulator: true}, {clientLibraryDir: '/opt/client'}, 'bad']) {
     assert.throws(() => pkg.load(options), (error) => {

@@ -172,6 +172,15 @@ test('time-out and abort end the sign-in with their own errors and leave no pipe
       error.name === 'AbortError' && error.cause === why);
   await t.assertNoPipe(abortedState);
 
+  // Aborted at once, while the pipe is still being set up: no request, no pipe left.
+  const early = new AbortController();
+  let earlyAsked = false;
+  const abortedEarly = pkg.signIn({initiateTokenRequest: () => (earlyAsked = true)},
+      options({signal: early.signal}));
+  early.abort();
+  await assert.rejects(abortedEarly, pkg.SignInAbortError);
+  assert.equal(earlyAsked, false);
+
   // Already aborted: rejected before anything is created or requested.
   let asked = false;
   await assert.rejects(pkg.signIn({initiateTokenRequest: () => (asked = true)},
@@ -190,6 +199,15 @@ test('a failing initiateTokenRequest rejects with its error and closes the pipe'
   await assert.rejects(pkg.signIn(watching, options()),
       {message: 'OrloApi_InitiateTokenRequest failed with error code APIERR_CLIENT_NOT_RUNNING'});
   await t.assertNoPipe(state);
+  // An async wrapper whose promise rejects counts as a throw.
+  const refused = new Error('refused later');
+  let laterState;
+  await assert.rejects(pkg.signIn({async initiateTokenRequest(request) {
+    laterState = request.state;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+    throw refused;
+  }}, options()), (error) => error === refused);
+  await t.assertNoPipe(laterState);
   // An uninitialized OrloApi throws before the client is called.
   const {addon} = t.signInSetup();
   await assert.rejects(pkg.signIn(new addon.OrloApi(), options()),
@@ -271,7 +289,9 @@ test('a pipe name that is already held is never shared: the listen fails', async
   const squatter = net.createServer((socket) => socket.destroy());
   await new Promise((resolve) => squatter.listen(`\\\\.\\pipe\\${name}`, resolve));
   try {
-    await assert.rejects(listenOnPipe(name, () => {}), {code: 'EADDRINUSE'});
+    const second = await listenOnPipe(name, () => {}).then((server) => server, (error) => error);
+    if (second instanceof net.Server) await new Promise((resolve) => second.close(resolve));
+    assert.equal(second.code, 'EADDRINUSE', 'a second server shares the held name');
   } finally {
     await new Promise((resolve) => squatter.close(resolve));
   }

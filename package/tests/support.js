@@ -1,12 +1,10 @@
 'use strict';
 // Shared by the package's tests: the package as a user installed it (from the packed tarball, into
-// the scratch application named by FENNOR_PACKAGE_APP), the client simulator's configuration, and
-// a writer for sign-in pipes.
+// the scratch application named by FENNOR_PACKAGE_APP), the client simulator (through the addon
+// tests' helper), and writers and checks for sign-in pipes.
 const assert = require('node:assert/strict');
 const {execFile} = require('node:child_process');
-const fs = require('node:fs');
 const net = require('node:net');
-const os = require('node:os');
 const path = require('node:path');
 
 const appDir = process.env.FENNOR_PACKAGE_APP;
@@ -20,22 +18,11 @@ const SCHEME = 'fennorworks-pkgtest';
 const REDIRECT_URI = `${SCHEME}://signin`;
 const PIPE_PREFIX = '\\\\.\\pipe\\';
 
-const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orloclient-package-test-'));
-const configFile = path.join(dir, 'sim-config.json');
-const logFile = path.join(dir, 'sim-calls.jsonl');
-// The simulator reads both at every call, through the process environment.
-process.env.ORLOAPI_SIM_CONFIG = configFile;
-process.env.ORLOAPI_SIM_LOG = logFile;
-
-function configure(config = {}) {
-  fs.writeFileSync(configFile, JSON.stringify(config));
-}
-configure();
+// The simulator's configuration file and call log: one private pair per test process.
+const sim = require('../../addon/tests/simulator');
 
 function simulatorCalls(fn) {
-  if (!fs.existsSync(logFile)) return [];
-  return fs.readFileSync(logFile, 'utf8').split('\n').filter(Boolean).map((line) => JSON.parse(line))
-      .filter((call) => fn === undefined || call.fn === fn);
+  return sim.calls().filter((call) => fn === undefined || call.fn === fn);
 }
 
 /** The addon through the package's loader, an initialized OrloApi, the scheme registered. */
@@ -133,6 +120,7 @@ async function waitFor(condition, what, ms = 15000) {
 
 module.exports = {
   waitFor,
-  pkg, packageDir, appDir, dir, SCHEME, REDIRECT_URI, configure, simulatorCalls, signInSetup,
+  pkg, packageDir, appDir, dir: sim.dir, SCHEME, REDIRECT_URI, configure: sim.configure,
+  simulatorCalls, signInSetup,
   decodeState, capturingApi, writeToPipe, runHandler, redirectFor, assertNoPipe,
 };
