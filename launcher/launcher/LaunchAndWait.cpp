@@ -65,7 +65,8 @@ void forwardToChild(int signalNumber) {
 // The launcher's signal handling from just before the spawn until its child has ended: the
 // terminal signals ignored, the forwarded ones passed on to the child. The child itself starts
 // with the dispositions and the mask the launcher found, as if the launcher were not there. The
-// destructor puts back whatever was changed. Not reentrant: there is one child at a time.
+// destructor puts back whatever was changed, except after keepUntilExit. Not reentrant: there is
+// one child at a time.
 class SignalsWhileWaiting {
  public:
   SignalsWhileWaiting() {
@@ -77,10 +78,18 @@ class SignalsWhileWaiting {
     forwardingTarget.store(0);
     // Nothing useful can be done about a failure here: each call restores a state read earlier.
     for (const Saved& saved : saved_) {
-      if (saved.changed) sigaction(saved.signalNumber, &saved.action, nullptr);
+      if (saved.changed && !keepDispositions_) sigaction(saved.signalNumber, &saved.action, nullptr);
     }
     if (maskChanged_) sigprocmask(SIG_SETMASK, &originalMask_, nullptr);
   }
+
+  // Once the child has been waited for, the launcher only reports its status and exits. A second
+  // Ctrl-C, or a SIGTERM sent twice, that reaches the launcher in that last moment must not replace
+  // the application's status with the launcher's own death by that signal: the terminal signals
+  // stay ignored and the forwarding handler stays in place, with no child left to forward to, until
+  // the process exits. The launcher waits for one child in its life, so nothing after relies on the
+  // dispositions it started with.
+  void keepUntilExit() { keepDispositions_ = true; }
   SignalsWhileWaiting(const SignalsWhileWaiting&) = delete;
   SignalsWhileWaiting& operator=(const SignalsWhileWaiting&) = delete;
 
@@ -175,6 +184,7 @@ class SignalsWhileWaiting {
   sigset_t forwarded_;
   sigset_t originalMask_;
   bool maskChanged_ = false;
+  bool keepDispositions_ = false;
 };
 
 // Owns one posix_spawnattr_t from a successful init to its destroy.
@@ -288,6 +298,7 @@ std::optional<int> launchAndWait(const std::string& executable,
   do {
     waited = waitpid(pid, &status, 0);
   } while (waited < 0 && errno == EINTR);
+  signals.keepUntilExit();
   if (waited < 0) {
     const int waitError = errno;
     if (waitError != ECHILD || !SignalsWhileWaiting::takeStatusReapedByHandler(status)) {

@@ -221,6 +221,50 @@ INSTANTIATE_TEST_SUITE_P(Signals, ForwardedSignalTest, ::testing::Values(
   [](const ::testing::TestParamInfo<ForwardedSignalCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
+// A key held down, or a supervisor that repeats itself: the signals keep coming while the
+// application ends and after it. Whenever the last of them reaches the launcher, even in the moment
+// between reaping the application and exiting, the status reported is the application's.
+struct RepeatedSignalCase {
+  const char* name;
+  int signalNumber;
+  bool toGroup;          // as a terminal sends it; otherwise to the launcher alone
+  const char* onSignal;  // FAKE_APP_ON_SIGNAL
+  int status;
+};
+
+void PrintTo(const RepeatedSignalCase& c, std::ostream* os) { *os << c.name; }
+
+class RepeatedSignalTest : public ProgramSignalsTest,
+                           public ::testing::WithParamInterface<RepeatedSignalCase> {};
+
+TEST_P(RepeatedSignalTest, SignalsUntilTheLauncherHasEndedLeaveTheApplicationsStatus) {
+  const RepeatedSignalCase& c = GetParam();
+  const pid_t launcher = start(
+      {}, applicationEnvironment({{"FAKE_APP_ON_SIGNAL", c.onSignal}, {"FAKE_APP_LINGER_MS", "20"}}));
+  ASSERT_GT(launcher, 0);
+  const pid_t application = waitForApplication(launcher);
+  ASSERT_GT(application, 0);
+
+  const auto deadline = Clock::now() + kPatience;
+  while (running(launcher) && Clock::now() < deadline) {
+    kill(c.toGroup ? -launcher : launcher, c.signalNumber);
+    std::this_thread::sleep_for(100us);
+  }
+  const RunResult result = finish(launcher, kPatience);
+  EXPECT_EQ(result.exitStatus, c.status);
+  EXPECT_EQ(result.err, "");
+  expectNothingLeft(launcher, application);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Repeated, RepeatedSignalTest, ::testing::Values(
+  RepeatedSignalCase{"CtrlC", SIGINT, true, "2=5", 5},
+  RepeatedSignalCase{"CtrlBackslash", SIGQUIT, true, "3=6", 6},
+  RepeatedSignalCase{"Term", SIGTERM, false, "15=7", 7},
+  RepeatedSignalCase{"Hup", SIGHUP, false, "1=8", 8}),
+  [](const ::testing::TestParamInfo<RepeatedSignalCase>& tested) { return std::string(tested.param.name); });
+// clang-format on
+
 TEST_F(ProgramSignalsTest, KeepsWaitingWhileTheApplicationGoesOnAfterEachSignal) {
   const pid_t launcher =
       start({}, applicationEnvironment({{"FAKE_APP_ON_SIGNAL", "15=keep,1=keep"}}));
