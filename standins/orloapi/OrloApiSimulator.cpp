@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "OrloApiClient.h"
 #include "SimBrowser.h"
@@ -85,11 +86,24 @@ void SendLogLines(const SimConfig& config, std::string_view function, const Clie
   if (callback == nullptr) return;
   for (const LogLine& line : config.logs) {
     if (line.during != function) continue;
+    const bool numbered = line.threads > 1 || line.repeat > 1;
+    auto send = [&](int thread) {
+      for (int copy = 0; copy < line.repeat; ++copy) {
+        if (!numbered) {
+          callback(line.level, line.text.c_str());
+          continue;
+        }
+        const std::wstring text =
+            line.text + L" " + std::to_wstring(thread) + L"." + std::to_wstring(copy);
+        callback(line.level, text.c_str());
+      }
+    };
     if (line.otherThread) {
-      std::thread sender([&] { callback(line.level, line.text.c_str()); });
-      sender.join();
+      std::vector<std::thread> senders;
+      for (int thread = 0; thread < line.threads; ++thread) senders.emplace_back(send, thread);
+      for (std::thread& sender : senders) sender.join();
     } else {
-      callback(line.level, line.text.c_str());
+      send(0);
     }
   }
 }

@@ -108,12 +108,22 @@ LogLine ReadLogLine(const Value& entry, const std::string& where) {
         throw ConfigError{path + " must be \"caller\" or \"other\""};
       }
       line.otherThread = thread == "other";
+    } else if (name == "threads" || name == "repeat") {
+      const int32_t count = ReadInt32(member.value, path);
+      const int32_t most = name == "threads" ? 64 : 100000;
+      if (count < 1 || count > most) {
+        throw ConfigError{path + " must be from 1 to " + std::to_string(most)};
+      }
+      (name == "threads" ? line.threads : line.repeat) = count;
     } else {
       throw ConfigError{"unknown member " + path};
     }
   }
   if (!hasLevel || !hasText || !hasDuring) {
     throw ConfigError{where + " needs level, text (or units) and during"};
+  }
+  if (line.threads > 1 && !line.otherThread) {
+    throw ConfigError{where + ".threads needs thread \"other\""};
   }
   return line;
 }

@@ -17,6 +17,10 @@ struct LogLine {
   std::wstring text;
   std::string during;        // the client function name
   bool otherThread = false;  // sent from a second thread, joined before the call returns
+  // Sent `repeat` times, from `threads` threads at once (other threads only). With either above
+  // 1 each copy's text ends in " <thread>.<copy>", both counted from 0.
+  int threads = 1;
+  int repeat = 1;
 };
 
 struct SimConfig {

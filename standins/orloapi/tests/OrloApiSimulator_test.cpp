@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -215,6 +218,48 @@ TEST_F(SimulatorTest, LogLinesGoThroughTheCallbackDuringTheirFunctionOnTheirThre
   OrloApi_FreeApi(handle);
 }
 
+std::mutex concurrentMutex;
+std::vector<ReceivedLine> concurrent;
+
+void RecordConcurrentLine(int32_t level, const wchar_t* message) {
+  std::lock_guard<std::mutex> lock(concurrentMutex);
+  concurrent.push_back({level, message, GetCurrentThreadId()});
+}
+
+TEST_F(SimulatorTest, RepeatedLinesFromSeveralThreadsAtOnceAreNumbered) {
+  concurrent.clear();
+  Configure(R"({"logs": [
+      {"level": -3, "text": "many", "during": "OrloApi_IsRunning", "thread": "other",
+       "threads": 4, "repeat": 3},
+      {"level": -1, "text": "again", "during": "OrloApi_IsRunning", "repeat": 2}]})");
+  OrloApiHandle handle = OrloApi_InitializeApi(nullptr);
+  ASSERT_NE(handle, nullptr);
+  ASSERT_EQ(OrloApi_SetLogger(handle, RecordConcurrentLine), 0);
+  uint8_t running = 0;
+  ASSERT_EQ(OrloApi_IsRunning(handle, &running), 0);
+  ASSERT_EQ(concurrent.size(), 14u) << "every sender is joined before the call returns";
+  std::map<std::wstring, std::vector<std::wstring>> byThread;  // sender's number -> copies seen
+  std::set<DWORD> senders;
+  for (size_t i = 0; i < 12; ++i) {
+    const ReceivedLine& line = concurrent[i];
+    EXPECT_EQ(line.level, -3);
+    EXPECT_NE(line.thread, GetCurrentThreadId());
+    senders.insert(line.thread);
+    ASSERT_EQ(line.text.rfind(L"many ", 0), 0u);
+    const std::wstring number = line.text.substr(5);
+    byThread[number.substr(0, number.find(L'.'))].push_back(number);
+  }
+  EXPECT_EQ(senders.size(), 4u);
+  ASSERT_EQ(byThread.size(), 4u);
+  for (const auto& [thread, copies] : byThread) {
+    EXPECT_EQ(copies, (std::vector<std::wstring>{thread + L".0", thread + L".1", thread + L".2"}));
+  }
+  EXPECT_EQ(concurrent[12].text, L"again 0.0");
+  EXPECT_EQ(concurrent[13].text, L"again 0.1");
+  EXPECT_EQ(concurrent[13].thread, GetCurrentThreadId());
+  OrloApi_FreeApi(handle);
+}
+
 TEST_F(SimulatorTest, ReleasedAndUnknownHandlesAreRefused) {
   OrloApiHandle first = OrloApi_InitializeApi(nullptr);
   OrloApiHandle second = OrloApi_InitializeApi(nullptr);
@@ -240,7 +285,9 @@ TEST_F(SimulatorTest, UnusableConfigurationFailsEveryCall) {
   for (const char* config :
        {R"({"running": "yes"})", R"({"running": 256})", R"({"installed": -1})",
         R"({"userSessionActive": 1.5})", R"({"running": null})", R"({"runing": true})", "{not json",
-        R"({"errors": {"OrloApi_Nothing": 1}})", R"({"logs": [{"level": 1, "text": "x"}]})"}) {
+        R"({"errors": {"OrloApi_Nothing": 1}})", R"({"logs": [{"level": 1, "text": "x"}]})",
+        R"({"logs": [{"level": 1, "text": "x", "during": "OrloApi_IsRunning", "threads": 2}]})",
+        R"({"logs": [{"level": 1, "text": "x", "during": "OrloApi_IsRunning", "repeat": 0}]})"}) {
     SCOPED_TRACE(config);
     Configure(config);
     EXPECT_EQ(OrloApi_IsRunning(handle, &running), -103);
