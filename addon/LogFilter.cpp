@@ -30,10 +30,6 @@ const char* LoggerMemberFor(int32_t nativeLevel) {
   }
 }
 
-bool LogFilter::IsEnabled(const char* category, int32_t level) const {
-  return IsEnabled(RefString(category), level);
-}
-
 bool LogFilter::IsEnabled(const RefString& category, int32_t level) const {
   return level >= ThresholdFor(category);
 }

@@ -31,8 +31,7 @@ struct LogFilter {
   std::map<RefString, int32_t> categoryFilter;
 
   // The entry of the category decides, else that of its longest dotted prefix ("a.b.c", "a.b",
-  // "a"), else minLevel. A null category is the empty one.
-  bool IsEnabled(const char* category, int32_t level) const;
+  // "a"), else minLevel.
   bool IsEnabled(const RefString& category, int32_t level) const;
   // The level from which lines of the category pass.
   int32_t ThresholdFor(const RefString& category) const;

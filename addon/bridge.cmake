@@ -11,7 +11,8 @@ endif()
 
 set(ORLO_BRIDGE_CORE_SOURCES
   "${CMAKE_CURRENT_SOURCE_DIR}/RefString.cpp"
-  "${CMAKE_CURRENT_SOURCE_DIR}/LogFilter.cpp")
+  "${CMAKE_CURRENT_SOURCE_DIR}/LogFilter.cpp"
+  "${CMAKE_CURRENT_SOURCE_DIR}/SharedLogFilter.cpp")
 
 add_library(orlo_bridge_core_static STATIC ${ORLO_BRIDGE_CORE_SOURCES})
 target_include_directories(orlo_bridge_core_static PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -23,6 +24,9 @@ if(FENNOR_CAN_RUN_TARGETS)
     SOURCES
       tests/RefString_test.cpp
       tests/LogFilter_test.cpp
+      tests/SharedLogFilter_test.cpp
+      tests/LoggerSlot_test.cpp
+      tests/LoggerSlotThreads_test.cpp
       tests/AllocatorStandIn_test.cpp
       tests/BridgeText_test.cpp
     LIBRARIES orlo_bridge_core_static)
@@ -31,7 +35,8 @@ endif()
 if(WIN32)
   # The bridge as the addon links it: the logger half (Node-API through node-addon-api, the allocator
   # library by import) and the registry functions over the registry library.
-  add_library(orlo_bridge_logger STATIC ${ORLO_BRIDGE_CORE_SOURCES} JsLogger.cpp)
+  add_library(orlo_bridge_logger STATIC ${ORLO_BRIDGE_CORE_SOURCES}
+    JsLogger.cpp LoggerSettings.cpp LoggerInstallation.cpp LoggerDelivery.cpp)
   target_include_directories(orlo_bridge_logger PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
   target_link_libraries(orlo_bridge_logger PUBLIC fennor_node_addon_api KestrineAllocator)
   target_compile_options(orlo_bridge_logger PRIVATE -Wall -Wextra)
@@ -47,7 +52,11 @@ if(NOT WIN32 AND NOT APPLE)
   fennor_add_gtest(orlo_bridge_tsan_tests
     SOURCES
       tests/RefStringThreads_test.cpp
+      tests/LoggerSlotThreads_test.cpp
+      tests/SharedLogFilterThreads_test.cpp
       RefString.cpp
+      LogFilter.cpp
+      SharedLogFilter.cpp
       "${CMAKE_SOURCE_DIR}/standins/allocator/KestrineAllocator.cpp")
   target_include_directories(orlo_bridge_tsan_tests PRIVATE
     "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_SOURCE_DIR}/standins/allocator")

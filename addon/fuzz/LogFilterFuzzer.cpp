@@ -4,7 +4,9 @@
 //
 // Input: minLevel, then entries (key, level), then queries (category, level). Each query is checked
 // against the same rule evaluated over std::string keys: the exact entry decides, else the entry of
-// the longest prefix ending before a dot, else minLevel. No query may leave a block behind.
+// the longest prefix ending before a dot, else minLevel. The filter is checked as the bridge shares
+// it too: a NUL-terminated category through the table, and the client's category through the
+// threshold kept beside the table. No query may leave a block behind.
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +16,7 @@
 #include "AllocatorTestHooks.h"
 #include "FuzzInput.h"
 #include "LogFilter.h"
+#include "SharedLogFilter.h"
 
 namespace {
 
@@ -50,14 +53,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
   const auto before = kestrine_allocator_test::Snapshot();
   {
+    static const char kClientCategory[] = "orloapi";
     Kestrine::LogFilter filter;
+    Kestrine::SharedLogFilter shared(kClientCategory);
     std::map<std::string, int32_t> table;
     filter.minLevel = Level(input);
+    shared.SetMinLevel(filter.minLevel);
     const int entries = input.Byte() % 16;
     for (int i = 0; i < entries; ++i) {
       const std::string key = input.Bytes();
       const int32_t level = Level(input);
       filter.categoryFilter.insert_or_assign(Kestrine::RefString(key.data(), key.size()), level);
+      shared.SetCategory(Kestrine::RefString(key.data(), key.size()), level);
       table[key] = level;
     }
     Check(filter.categoryFilter.size() == table.size(), "table keys collapsed or split");
@@ -70,9 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ExpectedEnabled(table, filter.minLevel, category, level),
             "verdict differs for a counted category");
       const std::string cut = category.substr(0, category.find('\0'));
-      Check(filter.IsEnabled(category.c_str(), level) ==
+      Check(shared.IsEnabled(category.c_str(), level) ==
                 ExpectedEnabled(table, filter.minLevel, cut, level),
             "verdict differs for a NUL-terminated category");
+      Check(shared.IsEnabled(kClientCategory, level) ==
+                ExpectedEnabled(table, filter.minLevel, kClientCategory, level),
+            "the client category's kept threshold differs from the table");
       Check(kestrine_allocator_test::Snapshot().liveBlocks == live, "a query kept a block");
     }
   }
