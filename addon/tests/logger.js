@@ -3,10 +3,52 @@
 // reach the installed logger's functions after the level and category filter.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const {Worker, isMainThread, parentPort} = require('node:worker_threads');
+const {Worker, isMainThread, parentPort, workerData} = require('node:worker_threads');
 const sim = require('./simulator');
 
 const DURING = 'OrloApi_IsRunning';
+
+if (!isMainThread && workerData && workerData.mode === 'reinstall') {
+  // Worker side of the stress tests: installs a new logger again and again, each checking that no
+  // line arrives twice and that each sender thread's lines arrive in order, and reports its counts.
+  const native = sim.load();
+  const seen = new Set();
+  const counts = {installs: 0, received: 0, duplicates: 0, outOfOrder: 0};
+  const install = () => {
+    const last = new Map();  // call and sender thread -> the last copy this logger received
+    native.logger = {
+      categoryFilter: {},
+      logInfo(category, message) {
+        counts.received++;
+        if (seen.has(message)) counts.duplicates++;
+        seen.add(message);
+        const [, call, sender, copy] = /^(\S+) (\d+)\.(\d+)$/.exec(message);
+        const key = `${call} ${sender}`;
+        if (last.has(key) && last.get(key) >= Number(copy)) counts.outOfOrder++;
+        last.set(key, Number(copy));
+      },
+    };
+    counts.installs++;
+  };
+  (async () => {
+    for (;;) {
+      for (let i = 0; i < 20; i++) install();
+      parentPort.postMessage({...counts});
+      await new Promise((r) => setImmediate(r));
+    }
+  })();
+  return;
+}
+
+if (!isMainThread && workerData && workerData.mode === 'read') {
+  // Worker side of the test of a second environment reading `logger`.
+  const native = sim.load();
+  const before = native.logger;
+  const own = {categoryFilter: {}};
+  native.logger = own;
+  parentPort.postMessage({before: String(before), ownIsHandedBack: native.logger === own});
+  return;
+}
 
 if (!isMainThread) {
   // Worker side of the Worker test: installs a logger that hands every line to the main thread,
@@ -25,7 +67,10 @@ if (!isMainThread) {
 const native = sim.load();
 const {api} = sim.initializedApi(native);
 
-/** Sends the lines through the client callback during one client call; `thread` for all lines. */
+/**
+ * Sends the lines through the client callback during one client call; `thread` for all lines. A
+ * line may give `threads` (senders at once, other thread only) and `repeat` (copies per sender).
+ */
 function emit(lines, thread = 'caller') {
   sim.configure({
     logs: lines.map((l) => ({
@@ -33,6 +78,8 @@ function emit(lines, thread = 'caller') {
       ...(l.units ? {units: l.units} : {text: l.text ?? `line at ${l.level}`}),
       during: DURING,
       thread,
+      ...(l.threads ? {threads: l.threads} : {}),
+      ...(l.repeat ? {repeat: l.repeat} : {}),
     })),
   });
   const running = api.isRunning();
@@ -68,6 +115,16 @@ function warningsDuring(body) {
         process.off('warning', listener);
         return warnings;
       });
+}
+
+/** After a stress test: this thread installs a logger that gets lines from both threads. */
+async function assertInstallsAndReceives() {
+  const {logger, received} = recorder();
+  native.logger = logger;
+  emit([{level: -3, text: 'on this thread'}]);
+  emit([{level: -3, text: 'from another thread'}], 'other');
+  await waitFor(() => received.length === 2, 'the lines on this thread');
+  assert.deepEqual(received.map((r) => r.args[1]), ['on this thread', 'from another thread']);
 }
 
 const ALL_LEVELS = [-5, -4, -3, -2, -1, 0];
@@ -383,4 +440,180 @@ test('a Worker terminated while lines are being sent to its logger', async () =>
   native.logger = logger;
   emit([{level: -3, text: 'main again'}]);
   assert.deepEqual(received.map((r) => r.args[1]), ['main again']);
+});
+
+test('a member read that throws and a logger behind a Proxy are contained the same way',
+    async () => {
+      for (const thread of ['caller', 'other']) {
+        const after = [];
+        const logger = {categoryFilter: {}, logError: (cat, m) => after.push(m)};
+        Object.defineProperty(logger, 'logInfo', {get() {
+          throw new Error('logInfo getter');
+        }});
+        native.logger = logger;
+        const warnings = await warningsDuring(async () => {
+          emit([{level: -3, text: 'fails'}, {level: -1, text: 'next'}], thread);
+          await waitFor(() => after.length === 1, 'the line after the failing read');
+        });
+        assert.deepEqual(warnings.map((w) => w.message), ['logInfo getter'], thread);
+        assert.deepEqual(after, ['next']);
+      }
+
+      // Every read goes through the Proxy's get trap with the Proxy as receiver: the settings at
+      // install, the member at each line. A trap that throws is contained like a throwing getter.
+      const reads = [];
+      const calls = [];
+      const target = {categoryFilter: {}, minLevel: 1};
+      const proxy = new Proxy(target, {
+        get(t, key, receiver) {
+          reads.push([String(key), receiver === proxy]);
+          if (key === 'logWarning') throw new TypeError('trap refuses logWarning');
+          if (key === 'logInfo') {
+            return function(...args) {
+              calls.push({self: this, args});
+            };
+          }
+          return Reflect.get(t, key, receiver);
+        },
+      });
+      native.logger = proxy;
+      assert.equal(native.logger, proxy);
+      assert.deepEqual(reads, [['minLevel', true], ['categoryFilter', true]]);
+      reads.length = 0;
+      const warnings = await warningsDuring(async () => {
+        emit([{level: -5, text: 'below minLevel'}, {level: -3, text: 'info'},
+          {level: -2, text: 'warning'}, {level: -1, text: 'error'}]);
+        emit([{level: -3, text: 'info from elsewhere'}], 'other');
+        await waitFor(() => calls.length === 2, 'the queued line');
+      });
+      assert.deepEqual(reads, [['logInfo', true], ['logWarning', true], ['logError', true],
+        ['logInfo', true]]);
+      assert.deepEqual(calls.map((c) => [c.self, ...c.args]),
+          [[undefined, 'orloapi', 'info'], [undefined, 'orloapi', 'info from elsewhere']]);
+      assert.deepEqual(warnings.map((w) => [w.name, w.message]),
+          [['TypeError', 'trap refuses logWarning']]);
+    });
+
+test('members that are present but cannot be called are reported and the line dropped',
+    async () => {
+      const notAFunction = (w) =>
+        w instanceof TypeError && w.message === 'The logger\'s logInfo is not a function';
+      const cases = [
+        {what: 'null', logInfo: null, check: notAFunction},
+        {what: 'an object', logInfo: {}, check: notAFunction},
+        {what: 'a class', logInfo: class Sink {},
+          check: (w) => w instanceof TypeError && /Class constructor/.test(w.message)},
+      ];
+      for (const c of cases) {
+        const after = [];
+        native.logger = {categoryFilter: {}, logInfo: c.logInfo,
+          logError: (cat, m) => after.push(m)};
+        const warnings = await warningsDuring(() => {
+          assert.equal(emit([{level: -3, text: 'fails'}, {level: -1, text: 'next'}]), true);
+        });
+        assert.equal(warnings.length, 1, c.what);
+        assert.ok(c.check(warnings[0]), `${c.what}: ${warnings[0]}`);
+        assert.deepEqual(after, ['next'], c.what);
+      }
+    });
+
+test('a logger replaced from inside its own logInfo still gets the lines queued for it',
+    async () => {
+      const next = recorder();
+      const first = [];
+      native.logger = {
+        categoryFilter: {},
+        logInfo(c, m) {
+          first.push(m);
+          if (first.length === 1) native.logger = next.logger;
+        },
+      };
+      const lines = Array.from({length: 5}, (_, i) => ({level: -3, text: `queued ${i}`}));
+      emit(lines, 'other');
+      await waitFor(() => first.length === lines.length, 'the lines queued for the first logger');
+      assert.deepEqual(first, lines.map((l) => l.text));
+      emit([{level: -3, text: 'later'}], 'other');
+      await waitFor(() => next.received.length === 1, 'the line for the new logger');
+      assert.deepEqual(next.received.map((r) => r.args[1]), ['later']);
+      await new Promise((r) => setTimeout(r, 20));
+      assert.equal(first.length, lines.length);
+    });
+
+test('lines from 8 threads at once are each delivered once, each thread\'s in order', async () => {
+  const {logger, received} = recorder();
+  native.logger = logger;
+  assert.equal(emit([{level: -3, text: 'burst', threads: 8, repeat: 500}], 'other'), true);
+  await waitFor(() => received.length === 4000, 'the 4000 lines');
+  const next = new Map();  // sender thread -> the copy expected next
+  for (const r of received) {
+    assert.equal(r.self, undefined);
+    const [, sender, copy] = /^burst (\d+)\.(\d+)$/.exec(r.args[1]);
+    assert.equal(Number(copy), next.get(sender) ?? 0, `thread ${sender}`);
+    next.set(sender, Number(copy) + 1);
+  }
+  assert.equal(next.size, 8);
+});
+
+test('lines from 8 threads while a Worker replaces its logger again and again, then is terminated',
+    async () => {
+      const worker = new Worker(__filename, {workerData: {mode: 'reinstall'}});
+      let report = {installs: 0};
+      worker.on('message', (m) => (report = m));
+      await waitFor(() => report.installs > 0, 'the worker to install');
+      const calls = 6;
+      for (let call = 0; call < calls; call++) {
+        const lines = [{level: -3, text: `call${call}`, threads: 8, repeat: 250}];
+        assert.equal(emit(lines, 'other'), true);
+        await new Promise((r) => setTimeout(r, 5));
+      }
+      const installsBefore = report.installs;
+      await waitFor(() => report.installs > installsBefore + 40, 'more installs after the lines');
+      assert.equal(report.duplicates, 0);
+      assert.equal(report.outOfOrder, 0);
+      assert.ok(report.received > 0, 'lines reached the worker\'s loggers');
+      assert.ok(report.received <= calls * 8 * 250);
+
+      // Terminated while lines are still being queued to it from 8 threads.
+      const terminated = worker.terminate();
+      for (let call = 0; call < 3; call++) {
+        const lines = [{level: -3, text: `late${call}`, threads: 8, repeat: 100}];
+        assert.equal(emit(lines, 'other'), true);
+      }
+      await terminated;
+      assert.equal(native.logger, undefined);
+      await assertInstallsAndReceives();
+    });
+
+test('installs on this thread racing the teardown of a Worker whose logger they replace',
+    async () => {
+      for (let round = 0; round < 12; round++) {
+        const worker = new Worker(__filename, {workerData: {mode: 'reinstall'}});
+        let installs = 0;
+        worker.on('message', (m) => (installs = m.installs));
+        await waitFor(() => installs > 0, 'the worker to install');
+        const exited = new Promise((resolve) => worker.once('exit', resolve));
+        worker.terminate();
+        // While the Worker's environment goes away, each install here lets go of the Worker's
+        // logger if that is still the current one.
+        for (let i = 0; i < 200; i++) native.logger = {categoryFilter: {}};
+        await exited;
+      }
+      await assertInstallsAndReceives();
+    });
+
+test('a second environment reads `logger` as undefined until it installs its own', async () => {
+  const mine = recorder();
+  native.logger = mine.logger;
+  const worker = new Worker(__filename, {workerData: {mode: 'read'}});
+  const report = await new Promise((resolve, reject) => {
+    worker.once('message', resolve);
+    worker.once('error', reject);
+  });
+  assert.deepEqual(report, {before: 'undefined', ownIsHandedBack: true});
+  // The Worker's install replaced this thread's logger, which this thread no longer reads either.
+  assert.equal(native.logger, undefined);
+  await new Promise((resolve) => worker.once('exit', resolve));
+  assert.equal(native.logger, undefined);
+  emit([{level: -3, text: 'nobody'}]);
+  assert.equal(mine.received.length, 0);
 });
