@@ -6,19 +6,15 @@ const test = require('node:test');
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
-const { execFileSync } = require('node:child_process');
+const { readPeTables, isSystemDll, systemDlls: systemDllList } = require('../../cmake/pe-tables.js');
 
 const env = (name) => {
   assert.ok(process.env[name], `${name} is not set`);
   return process.env[name];
 };
-const objdump = (file) =>
-  execFileSync(env('HOSTSHIM_OBJDUMP'), ['-p', file], { encoding: 'utf8', maxBuffer: 64 << 20 });
-
-// Runtime DLLs of Windows itself; the mingw runtime is linked statically.
-const systemDlls = new Set([
-  'kernel32.dll', 'msvcrt.dll', 'ntdll.dll', 'user32.dll', 'advapi32.dll',
-]);
+const tables = (file) => readPeTables(env('HOSTSHIM_OBJDUMP'), file);
+// Windows' own DLLs (cmake/system-dlls.txt); the mingw runtime is linked statically.
+const systemDlls = systemDllList();
 
 function parseDef(text) {
   const lines = text.split(/\r?\n/).map((line) => line.trim()).filter(Boolean);
@@ -31,56 +27,8 @@ function parseDef(text) {
   });
 }
 
-function parseExports(text) {
-  const section = text.slice(text.indexOf('The Export Tables'));
-  const field = (label) => {
-    const match = new RegExp(`^${label}\\s+(.*)$`, 'm').exec(section);
-    assert.ok(match, `no "${label}" in objdump's export table`);
-    return match[1].trim();
-  };
-  const addressLine = /^\s*\[\s*(\d+)\] \+base\[\s*(\d+)\] ([0-9a-f]+) (\w+) RVA/gm;
-  const addresses = [...section.matchAll(addressLine)]
-    .map((m) => ({ ordinal: Number(m[2]), rva: parseInt(m[3], 16), kind: m[4] }));
-  const namesPart = section.slice(section.indexOf('[Ordinal/Name Pointer] Table'));
-  const names = [...namesPart.matchAll(/^\s*\[\s*(\d+)\] (\S+)$/gm)]
-    .map((m) => ({ index: Number(m[1]), name: m[2] }));
-  return {
-    name: field('Name').split(/\s+/).pop(),
-    base: Number(field('Ordinal Base')),
-    addresses,
-    names,
-  };
-}
-
-// { dll (lower case) -> [function names] }
-function parseImports(text) {
-  const imports = {};
-  let current = null;
-  for (const line of text.split('\n')) {
-    const dll = /^\s*DLL Name: (\S+)/.exec(line);
-    if (dll) {
-      current = dll[1].toLowerCase();
-      imports[current] = imports[current] || [];
-      continue;
-    }
-    if (line.startsWith('There is an export table') || /^\S/.test(line)) current = null;
-    const entry = current && /^\s+[0-9a-f]+\s+\d+\s+(\S+)/.exec(line);
-    if (entry) imports[current].push(entry[1]);
-  }
-  return imports;
-}
-
-function codeRange(text) {
-  const imageBase = parseInt(/^ImageBase\s+([0-9a-f]+)/m.exec(text)[1], 16);
-  const headers = execFileSync(env('HOSTSHIM_OBJDUMP'), ['-h', env('HOSTSHIM_DLL')],
-    { encoding: 'utf8' });
-  const text_ = /^\s*\d+ \.text\s+([0-9a-f]+)\s+([0-9a-f]+)/m.exec(headers);
-  const start = parseInt(text_[2], 16) - imageBase;
-  return { start, end: start + parseInt(text_[1], 16) };
-}
-
 const def = parseDef(fs.readFileSync(env('HOSTSHIM_DEF'), 'utf8'));
-const dllDump = objdump(env('HOSTSHIM_DLL'));
+const dll = tables(env('HOSTSHIM_DLL'));
 
 test('HostShim.def: Node-API versions 1 to 6, alphabetical, ordinals from 1', () => {
   const { v6 } = require(path.join(env('HOSTSHIM_NODE_API_HEADERS'), 'symbols.js'));
@@ -91,7 +39,8 @@ test('HostShim.def: Node-API versions 1 to 6, alphabetical, ordinals from 1', ()
 });
 
 test('export table of HostShim.dll: the .def names and ordinals, code only, no forwarders', () => {
-  const table = parseExports(dllDump);
+  const table = dll.exports;
+  assert.ok(table, 'HostShim.dll has no export table');
   assert.strictEqual(table.name, 'HostShim.dll');
   assert.strictEqual(table.base, 1);
   assert.strictEqual(table.addresses.length, def.length);
@@ -104,7 +53,7 @@ test('export table of HostShim.dll: the .def names and ordinals, code only, no f
   assert.strictEqual(table.names[0].index + table.base, 1);
   assert.strictEqual(table.names[136].name, 'napi_wrap');
   assert.strictEqual(table.names[136].index + table.base, 137);
-  const code = codeRange(dllDump);
+  const code = dll.codeRange();
   for (const entry of table.addresses) {
     assert.strictEqual(entry.kind, 'Export', `ordinal ${entry.ordinal} is a ${entry.kind}`);
     assert.ok(entry.rva >= code.start && entry.rva < code.end,
@@ -113,20 +62,22 @@ test('export table of HostShim.dll: the .def names and ordinals, code only, no f
 });
 
 test('HostShim.dll imports only system DLLs', () => {
-  const imports = parseImports(dllDump);
+  const { imports } = dll;
   assert.ok(Object.keys(imports).length > 0, 'no imports parsed');
-  for (const dll of Object.keys(imports)) assert.ok(systemDlls.has(dll), `imports ${dll}`);
+  for (const name of Object.keys(imports)) {
+    assert.ok(isSystemDll(name, systemDlls), `imports ${name}`);
+  }
 });
 
 test('a module linked against hostshim_imports takes Node-API from HostShim.dll only', () => {
-  const imports = parseImports(objdump(env('HOSTSHIM_TEST_ADDON')));
+  const { imports } = tables(env('HOSTSHIM_TEST_ADDON'));
   const fromShim = imports['hostshim.dll'] || [];
   for (const name of ['napi_module_register', 'napi_create_double']) {
     assert.ok(fromShim.includes(name), `${name} not from HostShim.dll`);
   }
   for (const [dll, functions] of Object.entries(imports)) {
     if (dll === 'hostshim.dll') continue;
-    assert.ok(systemDlls.has(dll), `imports ${dll}`);
+    assert.ok(isSystemDll(dll, systemDlls), `imports ${dll}`);
     const nodeApi = functions.filter((f) => f.startsWith('napi_'));
     assert.deepStrictEqual(nodeApi, [], `Node-API from ${dll}`);
   }
