@@ -22,4 +22,4 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) { return Bare::Init(env, 
 
 }  // namespace
 
-NODE_API_MODULE(is_running_baseline, Init)
+NODE_API_MODULE(addon_is_running_baseline, Init)

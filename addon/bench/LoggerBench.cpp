@@ -76,4 +76,4 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
 
 }  // namespace
 
-NODE_API_MODULE(orlo_bridge_logger_bench, Init)
+NODE_API_MODULE(addon_logger_bench, Init)

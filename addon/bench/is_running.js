@@ -11,7 +11,7 @@ delete process.env.ORLOAPI_SIM_CONFIG;
 delete process.env.ORLOAPI_SIM_LOG;
 
 const native = require(path.join(bin, 'orloclient-addon.node'));
-const {Bare} = require(path.join(bin, 'is_running_baseline.node'));
+const {Bare} = require(path.join(bin, 'addon_is_running_baseline.node'));
 
 const rounds = Number(process.argv[2] || 7);
 const calls = Number(process.argv[3] || 200000);

@@ -7,7 +7,7 @@
 'use strict';
 const path = require('path');
 
-const addonPath = process.argv[2] || path.join(process.cwd(), 'orlo_bridge_logger_bench.node');
+const addonPath = process.argv[2] || path.join(process.cwd(), 'addon_logger_bench.node');
 const bench = require(addonPath);
 const rounds = Number(process.env.BENCH_ROUNDS || 7);
 const TRACE = -5;

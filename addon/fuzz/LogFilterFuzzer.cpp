@@ -21,7 +21,7 @@
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
-  std::cerr << "log_filter_fuzzer: " << what << std::endl;
+  std::cerr << "addon_log_filter_fuzzer: " << what << std::endl;
   std::abort();
 }
 

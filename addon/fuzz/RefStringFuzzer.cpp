@@ -26,7 +26,7 @@ using Kestrine::RefStringRep;
 constexpr int kSlots = 8;
 
 [[noreturn]] void Fail(const char* what) {
-  std::cerr << "refstring_fuzzer: " << what << std::endl;
+  std::cerr << "addon_refstring_fuzzer: " << what << std::endl;
   std::abort();
 }
 

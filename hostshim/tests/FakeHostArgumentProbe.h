@@ -8,7 +8,7 @@ namespace fakehost {
 
 // The fake behind napi_adjust_external_memory does not have the Node-API signature: HostShim never
 // looks at signatures, so this one takes an argument in each floating-point argument register and
-// two on the stack, and records them (FakeHostArgumentProbe.cc).
+// two on the stack, and records them (FakeHostArgumentProbe.cpp).
 struct ProbeArguments {
   double xmm0 = 0, xmm1 = 0, xmm2 = 0, xmm3 = 0;
   std::int64_t stack5 = 0;

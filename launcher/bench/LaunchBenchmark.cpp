@@ -2,7 +2,7 @@
 // against the cheapest wrapper a packager might use instead, /bin/sh -c 'exec app'. All three run
 // interleaved in the same process, so machine load affects them alike.
 //
-// Usage: fennorworks-launch-bench [iterations [launcher [application]]]
+// Usage: launcher_start_bench [iterations [launcher [application]]]
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -5,7 +5,7 @@
 // Rounds alternate between the three so all see the same machine state; medians and ratios are
 // printed.
 //
-//   orlo_handler_start_bench.exe [rounds]
+//   protocolhandler_start_bench.exe [rounds]
 #include <windows.h>
 
 #include <algorithm>
@@ -114,8 +114,8 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
   const std::wstring handler = BesideThisProgram(L"orlo-protocolhandler.exe");
-  const std::wstring trivial = BesideThisProgram(L"orlo_trivial_gui_program.exe");
-  const std::wstring withDecoder = BesideThisProgram(L"orlo_trivial_crypt32_program.exe");
+  const std::wstring trivial = BesideThisProgram(L"protocolhandler_bench_gui_program.exe");
+  const std::wstring withDecoder = BesideThisProgram(L"protocolhandler_bench_crypt32_program.exe");
   const std::string pipeName = "fennor-bench-" + std::to_string(GetCurrentProcessId());
   const std::wstring pipePath = L"\\\\.\\pipe\\" + std::wstring(pipeName.begin(), pipeName.end());
   const std::string url = "fennorbench://signin?code=0123456789abcdef&state=" + StateFor(pipeName);

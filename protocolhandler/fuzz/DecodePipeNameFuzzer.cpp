@@ -29,7 +29,7 @@
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
-  std::cerr << "decode_pipe_name_fuzzer: " << what << std::endl;
+  std::cerr << "protocolhandler_decode_fuzzer: " << what << std::endl;
   std::abort();
 }
 

@@ -302,7 +302,7 @@ TEST_F(SimulatorTest, BrowserStartsTheRegisteredOpenCommandWithTheRedirectUrl) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring target(self);
-  target = target.substr(0, target.find_last_of(L'\\') + 1) + L"sim_browser_target.exe";
+  target = target.substr(0, target.find_last_of(L'\\') + 1) + L"orloapi_sim_browser_target.exe";
   std::wstring command = L"\"" + target + L"\" --open-url \"%1\"";
   HKEY key = nullptr;
   ASSERT_EQ(

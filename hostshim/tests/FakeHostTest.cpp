@@ -1,4 +1,4 @@
-// HostShim.dll inside a fake host: this test program exports a few Node-API functions (FakeHost.cc)
+// HostShim.dll inside a fake host: this test program exports a few Node-API functions (FakeHost.cpp)
 // and lacks the rest. ctest runs each case in a process of its own; a case that checks a first call
 // uses exports that no other case calls, so it still sees that first call when the whole program
 // runs in one process.
