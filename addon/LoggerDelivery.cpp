@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "BridgeText.h"
+#include "common/Text.h"
 
 namespace Kestrine {
 namespace {
@@ -35,7 +35,7 @@ void ReportContained(napi_env env, const Napi::Error& error) noexcept {
 void CallMember(napi_env env, const Napi::ObjectReference& logger, const char* member,
                 const char* category, const wchar_t* message, size_t length) {
   // The standard converter's rule, without paying for a UTF-8 copy the script string does not need.
-  if (!bridge_text::IsWellFormedUtf16(message, length)) {
+  if (!fennor::IsWellFormedUtf16(std::wstring_view(message, length))) {
     throw Napi::RangeError::New(env, "bad conversion");
   }
   napi_value object = logger.Value();

@@ -7,7 +7,7 @@
 #include "EnvironmentData.h"
 #include "ErrorCodes.h"
 #include "JsLogger.h"
-#include "Utf16Text.h"
+#include "common/Text.h"
 
 namespace Kestrine {
 namespace {
@@ -135,7 +135,7 @@ Napi::Value OrloApiImpl::GetAuthUrl(const Napi::CallbackInfo& info) {
   if (length == kAuthUrlCapacity) {
     throw Napi::Error::New(env, "OrloApi_GetWendraUrl returned a URL without a terminator");
   }
-  std::optional<std::string> utf8 = Utf16ToUtf8(std::wstring_view(buffer, length));
+  std::optional<std::string> utf8 = fennor::Utf8FromUtf16(std::wstring_view(buffer, length));
   if (!utf8) {
     throw Napi::Error::New(env, "OrloApi_GetWendraUrl returned a URL that is not valid UTF-16");
   }

@@ -3,8 +3,8 @@
 #include <exception>
 #include <string>
 
-#include "BridgeText.h"
 #include "Registry.h"
+#include "common/Text.h"
 
 namespace Kestrine {
 namespace {
@@ -24,8 +24,8 @@ Napi::Value WithUriAndPath(const Napi::CallbackInfo& info,
   const std::string uri = StringArgument(info, 0, "Argument 0 must be a string");
   const std::string path = StringArgument(info, 1, "Argument 1 must be a string");
   try {
-    const std::wstring wideUri = bridge_text::Utf8ToUtf16<wchar_t>(uri);
-    const std::wstring widePath = bridge_text::Utf8ToUtf16<wchar_t>(path);
+    const std::wstring wideUri = fennor::WideFromUtf8OrBadConversion(uri);
+    const std::wstring widePath = fennor::WideFromUtf8OrBadConversion(path);
     return Napi::Boolean::New(env, operation(wideUri.c_str(), widePath.c_str()));
   } catch (const std::exception& e) {
     throw Napi::Error::New(env, e.what());

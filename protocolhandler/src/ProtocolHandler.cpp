@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <iostream>
+#include <optional>
 
 #include "PipeCommunicationHandler.h"
 #include "Registry.h"
 #include "StateDecoding.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -50,21 +52,10 @@ int Unregister(const std::wstring& protocolUri) {
   return UnregisterUrlProtocol(protocolUri.c_str(), ownPath.c_str()) ? kExitSuccess : kExitFailure;
 }
 
-bool ToUtf8(const std::wstring& text, std::string& utf8) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size == 0) return false;
-  std::string buffer(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr) ==
-      0) {
-    return false;
-  }
-  utf8 = std::move(buffer);  // still ends in the NUL the conversion wrote
-  return true;
-}
-
 int OpenUrl(const std::wstring& url) {
-  std::string utf8Url;
-  if (!ToUtf8(url, utf8Url)) {
+  // The system's converter, whose flags 0 replace an unpaired surrogate rather than fail.
+  const std::optional<std::string> utf8Url = fennor::Utf8ByCodePage(url);
+  if (!utf8Url) {
     WriteLine("Unable to encode the data to utf8");
     return kExitFailure;
   }
@@ -78,7 +69,7 @@ int OpenUrl(const std::wstring& url) {
     WriteLine("Unable to open the named pipe");
     return kExitFailure;
   }
-  return pipe.SendToPipe(utf8Url.c_str()) == PipeCommunicationHandler::kSuccess ? kExitSuccess
+  return pipe.SendToPipe(utf8Url->c_str()) == PipeCommunicationHandler::kSuccess ? kExitSuccess
                                                                                  : kExitFailure;
 }
 

@@ -2,12 +2,11 @@
 
 #include <rapidjson/document.h>
 
-#include <codecvt>
 #include <iostream>
-#include <locale>
 #include <stdexcept>
 
 #include "Base64Decode.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -44,33 +43,6 @@ rapidjson::ParseErrorCode ParseJson(const char* text, rapidjson::Document& docum
   return code;
 }
 
-// UTF-8 never encodes the surrogate code points U+D800 to U+DFFF, and only they start with the byte
-// ED followed by A0 to BF (ED is never a continuation byte). The standard converter lets them
-// through, so a lone "\udc00" escape (which RapidJSON 1.1.0 accepts, unlike a lone "\ud800") or raw
-// CESU-8 bytes would come out as a pipe name that is not well-formed UTF-16.
-bool EncodesSurrogate(const std::string& utf8) {
-  for (size_t i = 0; i + 1 < utf8.size(); ++i) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const auto next = static_cast<unsigned char>(utf8[i + 1]);
-    if (lead == 0xED && next >= 0xA0 && next <= 0xBF) return true;
-  }
-  return false;
-}
-
-// Throws std::range_error on malformed UTF-8.
-std::u16string Utf8ToUtf16(const std::string& utf8) {
-  if (EncodesSurrogate(utf8)) throw std::range_error("bad conversion");
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> converter;
-  std::u16string utf16 = converter.from_bytes(utf8);
-  // A sequence cut short at the very end counts as "partial", not as an error: the converter stops
-  // there and returns what it has, so "ab\xE8" would come back as "ab", another pipe's name.
-  if (converter.converted() != utf8.size()) throw std::range_error("bad conversion");
-  return utf16;
-#pragma GCC diagnostic pop
-}
-
 }  // namespace
 
 bool DecodePipeName(const char16_t* url, std::u16string& pipeName) {
@@ -93,9 +65,12 @@ bool DecodePipeName(const char16_t* url, std::u16string& pipeName) {
   const auto member = document.FindMember("pipeName");
   if (member == document.MemberEnd() || !member->value.IsString()) return false;
 
+  // Up to the first zero byte: an escaped U+0000 ends the name. A pipe name that is not
+  // well-formed text (an encoded surrogate from a lone "\udc00" escape, which RapidJSON 1.1.0
+  // accepts, or a sequence cut short) is no name.
   std::u16string name;
   try {
-    name = Utf8ToUtf16(member->value.GetString());
+    name = fennor::Utf16FromUtf8OrBadConversion(member->value.GetString());
   } catch (const std::range_error&) {
     return false;
   }

@@ -1,11 +1,12 @@
 #include <windows.h>
 
-#include <climits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "Registry.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -41,18 +42,7 @@ RegistryError::RegistryError(std::string message, std::string keyPath, uint32_t 
 const char* RegistryError::what() const noexcept { return whatText_.c_str(); }
 
 std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  if (text.size() > static_cast<size_t>(INT_MAX)) {
-    throw std::length_error("text too long for WideCharToMultiByte");
-  }
-  const int length = static_cast<int>(text.size());
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) throw std::runtime_error("WideCharToMultiByte failed");
-  std::string result(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &result[0], size, nullptr, nullptr) !=
-      size) {
-    throw std::runtime_error("WideCharToMultiByte failed");
-  }
-  return result;
+  std::optional<std::string> utf8 = fennor::Utf8ByCodePage(text);
+  if (!utf8) throw std::runtime_error("WideCharToMultiByte failed");
+  return std::move(*utf8);
 }
