@@ -6,41 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "common/Win32Handle.h"
+
 // Sole owner of an open registry key: closes it with RegCloseKey when it goes out of scope, so
 // every path out of an operation, an exception included, releases the keys it opened. Never give it
 // one of the predefined root keys (HKEY_CURRENT_USER and the like).
-class RegistryKey {
- public:
-  RegistryKey() noexcept = default;
-  explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-  ~RegistryKey() { Reset(); }
-
-  RegistryKey(RegistryKey&& other) noexcept : key_(other.Release()) {}
-  RegistryKey& operator=(RegistryKey&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-
-  HKEY Get() const noexcept { return key_; }
-  bool IsValid() const noexcept { return key_ != nullptr; }
-
-  // Gives up ownership without closing.
-  HKEY Release() noexcept {
-    HKEY key = key_;
-    key_ = nullptr;
-    return key;
-  }
-
-  void Reset(HKEY key = nullptr) noexcept {
-    if (key_ != nullptr && key_ != key) RegCloseKey(key_);
-    key_ = key;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
+using RegistryKey = fennor::ScopedRegistryKey;
 
 // Opens parent\subkey with the given access; when that fails and create is set, creates it (or
 // opens it, if it appeared meanwhile). Raises RegistryError naming the subkey and the failing

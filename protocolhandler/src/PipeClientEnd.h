@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/Win32Handle.h"
+
 // Overlapped, so that a write that the listener never takes can be given up on. Identification
 // level: the server of whatever pipe a URL names may learn who the user is, but cannot act as the
 // user, as the default level (full impersonation) would let it.
@@ -20,7 +22,7 @@ enum class PipeOpenStatus {
 
 struct PipeOpenResult {
   PipeOpenStatus status;
-  HANDLE handle;  // INVALID_HANDLE_VALUE unless kOpened
+  fennor::ScopedHandle handle;  // holds nothing unless kOpened
   DWORD error;
 };
 

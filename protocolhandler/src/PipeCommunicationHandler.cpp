@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 #include "PipeClientEnd.h"
 #include "PipeName.h"
@@ -34,23 +35,17 @@ PipeCommunicationHandler::PipeCommunicationHandler(const std::wstring& pipeName)
       nameInsideNamespace(
           IsPipeNameInsideNamespace(std::u16string(pipeName.begin(), pipeName.end()))) {}
 
-PipeCommunicationHandler::~PipeCommunicationHandler() {
-  if (IsOpen()) CloseHandle(handle);
-}
-
-bool PipeCommunicationHandler::IsOpen() const {
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
+bool PipeCommunicationHandler::IsOpen() const { return handle.IsValid(); }
 
 int PipeCommunicationHandler::OpenPipe() {
   if (!nameInsideNamespace) {
     std::cout << "Refusing a pipe name that leaves the pipe namespace" << std::endl;
-    handle = INVALID_HANDLE_VALUE;
+    handle.Reset();
     return kFailure;
   }
   for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
-    const PipeOpenResult opened = OpenPipeClientEnd(pipePath);
-    handle = opened.handle;
+    PipeOpenResult opened = OpenPipeClientEnd(pipePath);
+    handle = std::move(opened.handle);
     if (opened.status == PipeOpenStatus::kOpened) return kSuccess;
     if (opened.status == PipeOpenStatus::kNotAPipe) {
       std::cout << "Refusing to write to an object that is not a pipe" << std::endl;
@@ -73,7 +68,7 @@ int PipeCommunicationHandler::OpenPipe() {
 int PipeCommunicationHandler::SendToPipe(const char* message) {
   const DWORD expected = static_cast<DWORD>(std::strlen(message));
   const DWORD timeoutMs = WriteTimeoutMs(expected);
-  const PipeWriteResult result = WritePipeClientEnd(handle, message, expected, timeoutMs);
+  const PipeWriteResult result = WritePipeClientEnd(handle.Get(), message, expected, timeoutMs);
   if (result.status == PipeWriteStatus::kFailed) {
     std::cout << "PipeCommunicationHandler::SendToPipe failed to write to pipe with GLE="
               << result.error << std::endl;

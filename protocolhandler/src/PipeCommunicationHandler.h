@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/Win32Handle.h"
+
 class PipeCommunicationHandler {
  public:
   static constexpr int kSuccess = 0;
@@ -13,7 +15,6 @@ class PipeCommunicationHandler {
 
   // Nothing is opened yet.
   explicit PipeCommunicationHandler(const std::wstring& pipeName);
-  ~PipeCommunicationHandler();
   PipeCommunicationHandler(const PipeCommunicationHandler&) = delete;
   PipeCommunicationHandler& operator=(const PipeCommunicationHandler&) = delete;
 
@@ -34,5 +35,5 @@ class PipeCommunicationHandler {
  private:
   std::wstring pipePath;
   bool nameInsideNamespace;
-  HANDLE handle = nullptr;
+  fennor::ScopedHandle handle;
 };

@@ -456,15 +456,15 @@ TEST(PipeClientEnd, RefusesAnythingButAPipe) {
   VictimFile victim(original);
   const PipeOpenResult file = OpenPipeClientEnd(L"\\\\.\\pipe\\..\\" + victim.path());
   EXPECT_EQ(file.status, PipeOpenStatus::kNotAPipe);
-  EXPECT_EQ(file.handle, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(file.handle.IsValid());
   EXPECT_EQ(victim.Content(), original);
 
   const std::wstring pipeName = UniqueName(L"fennor-real");
   PipeListener listener(pipeName);
   listener.AcceptOneInBackground();
-  const PipeOpenResult pipe = OpenPipeClientEnd(listener.path());
+  PipeOpenResult pipe = OpenPipeClientEnd(listener.path());
   ASSERT_EQ(pipe.status, PipeOpenStatus::kOpened);
-  CloseHandle(pipe.handle);
+  pipe.handle.Reset();
   EXPECT_EQ(listener.Received(), "");
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "SimResources.h"
+#include "common/Win32Error.h"
 #include "SimText.h"
 
 namespace orlosim {
@@ -16,9 +17,7 @@ struct BrowserError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string CallFailed(const char* call, long status) {
-  return std::string(call) + " failed, status " + std::to_string(status);
-}
+using fennor::CallFailed;
 
 std::wstring RegisteredOpenCommand(const std::wstring& scheme) {
   std::wstring path = L"Software\\Classes\\" + scheme + L"\\shell\\open\\command";
@@ -75,7 +74,7 @@ std::string OpenRedirectLikeBrowser(std::wstring_view redirectUri, std::wstring_
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-      throw BrowserError(CallFailed("CreateProcessW", static_cast<long>(GetLastError())));
+      throw BrowserError(CallFailed("CreateProcessW", GetLastError()));
     }
     ScopedHandle processHandle(process.hProcess);
     ScopedHandle threadHandle(process.hThread);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SimResources.h"
+#include "common/Win32Error.h"
 #include "SimText.h"
 
 // <windows.h> turns GetObject into GetObjectA; RapidJSON's member of that name must stay itself.
@@ -195,14 +196,14 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   if (!file.IsValid()) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
-    throw ConfigError{"CreateFileW failed, GLE " + std::to_string(error)};
+    throw ConfigError{fennor::CallFailed("CreateFileW", error)};
   }
   std::string bytes;
   char chunk[4096];
   for (;;) {
     DWORD read = 0;
     if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) {
-      throw ConfigError{"ReadFile failed, GLE " + std::to_string(GetLastError())};
+      throw ConfigError{fennor::CallFailed("ReadFile", GetLastError())};
     }
     if (read == 0) break;
     bytes.append(chunk, read);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "SimResources.h"
+#include "common/Win32Error.h"
 #include "SimText.h"
 
 namespace orlosim {
@@ -55,15 +56,15 @@ void CallRecord::Write() const {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
-    std::fprintf(stderr, "OrloApi simulator: CreateFileW failed for the call log, GLE %lu\n",
-                 GetLastError());
+    std::fprintf(stderr, "OrloApi simulator: call log: %s\n",
+                 fennor::CallFailed("CreateFileW", GetLastError()).c_str());
     return;
   }
   DWORD written = 0;
   if (!WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
       written != line.size()) {
-    std::fprintf(stderr, "OrloApi simulator: WriteFile failed for the call log, GLE %lu\n",
-                 GetLastError());
+    std::fprintf(stderr, "OrloApi simulator: call log: %s\n",
+                 fennor::CallFailed("WriteFile", GetLastError()).c_str());
   }
 }
 

@@ -1,5 +1,8 @@
 // Text conversions of the client simulator: UTF-8 configuration text to the UTF-16 the client API
 // speaks, and UTF-16 back to JSON for the call log.
+//
+// Its own copy, not the product's common/Text.h: the call log is what the tests hold the addon's
+// conversions against, and a fault shared by both sides would cancel out there.
 #pragma once
 
 #include <string>
