@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/Text.h"
 #endif
 
 // The macOS rules are those of the macOS build; the host also builds them, into a test-only copy of
@@ -68,42 +70,43 @@ bool executableExists(const std::string& path) {
 }
 
 #ifdef _WIN32
-std::wstring toWide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
-std::string toUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                   0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
-                      nullptr, nullptr);
-  return utf8;
-}
-
 // The "InstallLocation" string value under the channel's subkey, if the installer wrote one. A
-// missing key or value is an ordinary "not installed here", not an error.
+// missing key or value is an ordinary "not installed here", not an error; so is a value that is
+// not well-formed UTF-16, which names no file this program could find again by its UTF-8 name.
 std::optional<std::string> readInstallLocation(HKEY root, Channel channel) {
-  const std::wstring subKey = toWide(windowsRegistrySubKey(channel));
+  const std::optional<std::wstring> subKey = fennor::WideFromUtf8(windowsRegistrySubKey(channel));
+  if (!subKey) return std::nullopt;
   DWORD size = 0;
-  if (RegGetValueW(root, subKey.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr, nullptr,
+  if (RegGetValueW(root, subKey->c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr, nullptr,
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegGetValueW(root, subKey.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr, value.data(),
+  if (RegGetValueW(root, subKey->c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr, value.data(),
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   value.resize(wcsnlen(value.c_str(), value.size()));
-  return toUtf8(value);
+  return fennor::Utf8FromUtf16(value);
+}
+
+// %LOCALAPPDATA% through the wide interface: the narrow one gives the ANSI code page's rendering,
+// which loses every character of a user name outside it.
+std::optional<std::string> localAppData() {
+  const DWORD needed = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::wstring value(needed, L'\0');
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), needed);
+  if (length == 0 || length >= needed) return std::nullopt;  // changed meanwhile
+  value.resize(length);
+  return fennor::Utf8FromUtf16(value);
+}
+
+// Only an absolute location names an install: an empty or relative one would be looked up in the
+// launcher's current directory, and whatever sits there would be started as the application.
+bool isAbsoluteLocation(const std::string& location) {
+  return !location.empty() && fs::u8path(location).is_absolute();
 }
 
 // Windows candidates: the per-user registration (HKEY_CURRENT_USER) before the machine-wide one
@@ -113,14 +116,15 @@ std::optional<std::string> readInstallLocation(HKEY root, Channel channel) {
 std::vector<std::string> windowsExecutablePaths(Channel channel) {
   std::vector<std::string> candidates;
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    if (std::optional<std::string> location = readInstallLocation(root, channel)) {
+    const std::optional<std::string> location = readInstallLocation(root, channel);
+    if (location && isAbsoluteLocation(*location)) {
       candidates.push_back(windowsExecutableFromInstallLocation(*location));
     }
   }
-  if (const char* localAppData = std::getenv("LOCALAPPDATA"); localAppData && *localAppData) {
+  if (const std::optional<std::string> base = localAppData(); base && isAbsoluteLocation(*base)) {
     const std::string folder =
         isBeta(channel) ? "Programs\\FennorWorksBeta" : "Programs\\FennorWorks";
-    candidates.push_back(windowsExecutableFromInstallLocation(joinPath(localAppData, folder)));
+    candidates.push_back(windowsExecutableFromInstallLocation(joinPath(*base, folder)));
   }
   return candidates;
 }

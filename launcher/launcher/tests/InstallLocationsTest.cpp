@@ -1,5 +1,6 @@
 // The fixed location rules: candidate lists, default paths, registry subkeys and the Windows
-// install-location rule. These hold on every build, whatever platform it is for.
+// install-location rule. These hold on every build, whatever platform it is for; only the
+// separator a join inserts is the build's own, so the POSIX lists are checked on POSIX builds.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,6 +14,13 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
+#ifdef _WIN32
+const std::string kSeparator = "\\";
+#else
+const std::string kSeparator = "/";
+#endif
+
+#ifndef _WIN32
 const std::string kUserProd =
     "Library/Application Support/Kestrine/Fennor Works/v1/Fennor "
     "Works.app/Contents/MacOS/FennorWorks";
@@ -64,9 +72,10 @@ TEST(LinuxExecutablePathsTest, PerUserInstallBeforeOpt) {
   EXPECT_EQ(linuxExecutablePaths(Channel::Beta, ""),
             (Paths{"/opt/FennorWorksBeta/FennorWorksBeta"}));
 }
+#endif
 
 TEST(DefaultExecutablePathTest, PerPlatformAndChannel) {
-  const std::string bundle = kApplications;
+  const std::string bundle = "/Applications/FennorWorks.app/Contents/MacOS/FennorWorks";
   EXPECT_EQ(defaultExecutablePath(Platform::MacOS, Channel::Production), bundle);
   EXPECT_EQ(defaultExecutablePath(Platform::MacOS, Channel::Beta), bundle);
   EXPECT_EQ(defaultExecutablePath(Platform::Linux, Channel::Production),
@@ -95,22 +104,22 @@ TEST_P(WindowsExecutableFromInstallLocationTest, MapsLocationToExecutable) {
   EXPECT_EQ(windowsExecutableFromInstallLocation(GetParam().location), GetParam().expected);
 }
 
-// The join inserts this build's separator; these tests run on the host, where it is "/".
+// The join inserts this build's separator.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Locations, WindowsExecutableFromInstallLocationTest, ::testing::Values(
   LocationCase{"ExecutableKept", "C:\\Apps\\FennorWorks.exe", "C:\\Apps\\FennorWorks.exe"},
   LocationCase{"UpperCaseExtensionKept", "C:\\Apps\\Other.EXE", "C:\\Apps\\Other.EXE"},
   LocationCase{"MixedCaseExtensionKept", "D:\\x.eXe", "D:\\x.eXe"},
   LocationCase{"BareExtensionKept", ".exe", ".exe"},
-  LocationCase{"ThreeBytesJoined", "exe", "exe/FennorWorks.exe"},
+  LocationCase{"ThreeBytesJoined", "exe", "exe" + kSeparator + "FennorWorks.exe"},
   LocationCase{"EmptyGivesFileName", "", "FennorWorks.exe"},
-  LocationCase{"FolderJoined", "C:\\Apps\\Fennor Works", "C:\\Apps\\Fennor Works/FennorWorks.exe"},
+  LocationCase{"FolderJoined", "C:\\Apps\\Fennor Works", "C:\\Apps\\Fennor Works" + kSeparator + "FennorWorks.exe"},
   LocationCase{"FolderWithSeparatorNotDoubled", "/opt/fw/", "/opt/fw/FennorWorks.exe"},
-  LocationCase{"ExtensionWithoutDotJoined", "C:\\Appsexe", "C:\\Appsexe/FennorWorks.exe"},
+  LocationCase{"ExtensionWithoutDotJoined", "C:\\Appsexe", "C:\\Appsexe" + kSeparator + "FennorWorks.exe"},
   LocationCase{"QuotesNotStripped", "\"C:\\Apps\\FennorWorks.exe\"",
-               "\"C:\\Apps\\FennorWorks.exe\"/FennorWorks.exe"},
-  LocationCase{"TrailingSpaceNotStripped", "C:\\FennorWorks.exe ", "C:\\FennorWorks.exe /FennorWorks.exe"},
-  LocationCase{"NonAsciiNotFolded", "C:\\a.\xC3\x89XE", "C:\\a.\xC3\x89XE/FennorWorks.exe"}),
+               "\"C:\\Apps\\FennorWorks.exe\"" + kSeparator + "FennorWorks.exe"},
+  LocationCase{"TrailingSpaceNotStripped", "C:\\FennorWorks.exe ", "C:\\FennorWorks.exe " + kSeparator + "FennorWorks.exe"},
+  LocationCase{"NonAsciiNotFolded", "C:\\a.\xC3\x89XE", "C:\\a.\xC3\x89XE" + kSeparator + "FennorWorks.exe"}),
   [](const ::testing::TestParamInfo<LocationCase>& tested) { return std::string(tested.param.name); });
 // clang-format on
 
